@@ -7,8 +7,10 @@
 
 namespace korvane {
 
-// Keys every enciphered file and names the single-instance mutex; ten GBK bytes.
-inline constexpr std::string_view kPassPhrase = "青松映晚霞";
+// "青松映晚霞" in GBK: keys every enciphered file and names the single-instance mutex. Written as bytes so
+// that the key does not depend on the compiler's execution character set (the fuzz build uses clang,
+// which has no GBK).
+inline constexpr std::string_view kPassPhrase = "\xC7\xE0\xCB\xC9\xD3\xB3\xCD\xED\xCF\xBC";
 
 namespace ChunkCipher {
 

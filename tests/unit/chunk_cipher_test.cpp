@@ -30,7 +30,10 @@ Bytes PlaintextFor(std::string_view enciphered) {
   return plaintext;
 }
 
-TEST(ChunkCipher, PassPhraseIsTenGbkBytes) { EXPECT_EQ(kPassPhrase, "\xC7\xE0\xCB\xC9\xD3\xB3\xCD\xED\xCF\xBC"); }
+TEST(ChunkCipher, PassPhraseIsTenGbkBytes) {
+  EXPECT_EQ(kPassPhrase, "青松映晚霞");
+  EXPECT_EQ(kPassPhrase.size(), 10u);
+}
 
 TEST(ChunkCipher, IsRc4AsPublished) {
   // Published RC4 test vectors, each shorter than one chunk.
