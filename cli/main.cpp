@@ -1,12 +1,16 @@
-// korvane: the command line. decode prints a stored snapshot or settings file as UTF-8 text; encode
-// turns such a text back into the stored form.
+// korvane: the command line. drives and snapshot drive the program's window as a user would; decode
+// prints a stored snapshot or settings file as UTF-8 text; encode turns such a text back into it.
 #include <CLI/CLI.hpp>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
+#include "cli/program_session.h"
 #include "cli/stored_file.h"
 #include "platform/file_io.h"
 #include "platform/text_encoding.h"
@@ -17,6 +21,64 @@ namespace {
 using namespace korvane;
 
 constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+constexpr int kInterrupted = 130;
+
+std::string Utf8(std::string_view gbk) { return Gb18030ToUtf8(gbk).text; }
+
+int Drives(const PosixFileSystemOptions& options) {
+  ProgramSession session(options);
+  if (const auto ended = session.Open()) return *ended;
+  for (const std::string& drive : session.Drives()) {
+    session.SelectDrive(drive);
+    std::cout << drive << "\t" << session.NativeRoot(drive) << "\t" << Utf8(session.Message()) << "\n";
+  }
+  return 0;
+}
+
+// Ctrl-C asks the walk to stop; a second one ends the process at once.
+std::atomic<bool>* gStopFlag = nullptr;
+volatile sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) {
+  gInterrupted = 1;
+  if (gStopFlag) gStopFlag->store(true);
+}
+
+int Snapshot(const PosixFileSystemOptions& options, const std::optional<std::string>& drive) {
+  ProgramSession session(options);
+  if (const auto ended = session.Open()) return *ended;
+  if (drive && !session.SelectDrive(*drive)) {
+    std::cerr << "korvane: there is no drive " << *drive << " (korvane drives lists them)\n";
+    return kUsage;
+  }
+  // Progress goes to stderr: rewritten in place on a terminal, one line each elsewhere.
+  const bool terminal = isatty(STDERR_FILENO);
+  session.WatchMessages([terminal](const std::string& text) {
+    std::cerr << (terminal ? "\r" : "") << Utf8(text) << (terminal ? "\x1b[K" : "\n") << std::flush;
+  });
+  gStopFlag = &session.StopFlag();
+  struct sigaction interrupt {};
+  interrupt.sa_handler = OnInterrupt;
+  interrupt.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &interrupt, nullptr);
+  session.SaveSnapshot();
+  signal(SIGINT, SIG_DFL);
+  gStopFlag = nullptr;
+  if (terminal) std::cerr << "\n";
+
+  if (gInterrupted) {
+    std::cerr << "korvane: interrupted; no snapshot written\n";
+    return kInterrupted;
+  }
+  const std::string message = session.Message();
+  constexpr std::string_view kWritten = " 快照文件(";
+  const size_t end = message.rfind(")输出完毕");
+  // The failure message has been shown with the progress.
+  if (!message.starts_with(kWritten) || end == std::string::npos) return kFailure;
+  std::cout << session.ProgramFilePath(message.substr(kWritten.size(), end - kWritten.size())) << "\n";
+  return 0;
+}
 
 int Decode(const std::string& path) {
   std::string problem;
@@ -91,6 +153,17 @@ int Encode(const std::string& textPath, const std::string& outputPath) {
 int main(int argc, char** argv) {
   CLI::App app{"Korvane: where did the space on my disk go?"};
   app.require_subcommand(1);
+  PosixFileSystemOptions options = OptionsFromEnvironment();
+  std::string home;
+  app.add_option("--home", home, "the program directory, where snapshots are written (default: KORVANE_HOME, "
+                                 "else the directory of this program)");
+
+  CLI::App* drives = app.add_subcommand(
+      "drives", "List the drives (KORVANE_DRIVES=\"C=/;D=/srv\" maps letters to directories) with their information");
+  std::optional<std::string> drive;
+  CLI::App* snapshot = app.add_subcommand(
+      "snapshot", "Scan a drive and save a snapshot of it in the program directory; prints the file's path");
+  snapshot->add_option("--drive", drive, "the drive letter (default: the first drive)");
 
   std::string decodePath;
   CLI::App* decode = app.add_subcommand(
@@ -105,6 +178,9 @@ int main(int argc, char** argv) {
   encode->add_option("OUTFILE", outputPath, "the file to write; an existing one is replaced whole")->required();
 
   CLI11_PARSE(app, argc, argv);
+  if (!home.empty()) options.home = home;
+  if (*drives) return Drives(options);
+  if (*snapshot) return Snapshot(options, drive);
   if (*decode) return Decode(decodePath);
   return Encode(textPath, outputPath);
 }

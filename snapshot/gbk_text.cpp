@@ -41,6 +41,14 @@ int PathDepth(std::string_view path) {
   return separators - 1;
 }
 
+size_t LastPathSeparator(std::string_view path) {
+  size_t last = std::string_view::npos;
+  ForEachCharacter(path, [&](size_t offset, size_t length) {
+    if (length == 1 && path[offset] == '\\') last = offset;
+  });
+  return last;
+}
+
 std::string AsciiLower(std::string_view text) {
   std::string lowered(text);
   ForEachCharacter(text, [&](size_t offset, size_t length) {

@@ -18,6 +18,9 @@ constexpr bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <
 // The number of "\" characters in a directory path minus one: "C:\" is 0, "C:\Windows\" is 1.
 int PathDepth(std::string_view path);
 
+// The offset of the last "\" character in a path (not a trail byte), or npos.
+size_t LastPathSeparator(std::string_view path);
+
 // Lower-cases A to Z and leaves every double-byte character, trail byte included, as it is.
 std::string AsciiLower(std::string_view text);
 

@@ -116,15 +116,16 @@ Bytes SizeText(int64_t bytes) {
       break;
     }
   }
-  const double quotient = static_cast<double>(bytes) / unit.divisor;
-  // Two decimals, halves away from zero.
-  const double hundredths = std::fabs(quotient) * 100 + 1e-12;
+  return TwoDecimalText(static_cast<double>(bytes) / unit.divisor) + unit.name;
+}
+
+Bytes TwoDecimalText(double value) {
+  const double hundredths = std::fabs(value) * 100 + 1e-12;
   double rounded = std::floor(hundredths);
   if (hundredths - rounded >= 0.5) rounded += 1;
-  rounded = std::copysign(rounded / 100, quotient);
   char number[32];
-  std::snprintf(number, sizeof number, "%.13g", rounded);
-  return std::string(number) + unit.name;
+  std::snprintf(number, sizeof number, "%.13g", std::copysign(rounded / 100, value));
+  return number;
 }
 
 double AutomationDate(const CalendarTime& time) {

@@ -12,6 +12,10 @@ namespace korvane {
 // the smaller one (1024 gives 1KB, 1,024,000 gives 0.98MB).
 Bytes SizeText(int64_t bytes);
 
+// A number rounded to two decimals, halves away from zero, in its shortest form with up to 13
+// significant digits: 1.5, 2, 22.47.
+Bytes TwoDecimalText(double value);
+
 // Calendar fields of a moment, in local time.
 struct CalendarTime {
   int year = 1899;

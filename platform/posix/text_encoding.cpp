@@ -1,8 +1,9 @@
-// GB18030 and UTF-8 through iconv.
+// GB18030 and UTF-8 through iconv, with one pair of conversion descriptors per thread.
 #include "platform/text_encoding.h"
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace korvane {
@@ -24,6 +25,7 @@ class Converter {
   // is invalid or cut off, with input then pointing at it.
   bool convert(std::string_view& input, std::string& output) {
     if (descriptor_ == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
     char buffer[4096];
     while (!input.empty()) {
       char* in = const_cast<char*>(input.data());
@@ -46,10 +48,17 @@ class Converter {
   iconv_t descriptor_;
 };
 
+// ASCII is the same in both encodings; file names are mostly ASCII, so they skip iconv entirely.
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
+// Opening a descriptor costs far more than converting a name, and a walk converts thousands of names.
 Utf8Conversion Gb18030ToUtf8(std::string_view gb18030) {
-  Converter converter("UTF-8", "GB18030");
+  if (IsAscii(gb18030)) return {std::string(gb18030), 0};
+  thread_local Converter converter("UTF-8", "GB18030");
   Utf8Conversion result;
   while (!converter.convert(gb18030, result.text) && !gb18030.empty()) {
     result.text.append(kReplacementCharacter);
@@ -60,7 +69,8 @@ Utf8Conversion Gb18030ToUtf8(std::string_view gb18030) {
 }
 
 Gb18030Conversion Utf8ToGb18030(std::string_view utf8) {
-  Converter converter("GB18030", "UTF-8");
+  if (IsAscii(utf8)) return {std::string(utf8), std::nullopt};
+  thread_local Converter converter("GB18030", "UTF-8");
   Gb18030Conversion result;
   std::string_view rest = utf8;
   if (!converter.convert(rest, result.text)) result.invalidAt = utf8.size() - rest.size();

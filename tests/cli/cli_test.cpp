@@ -1,56 +1,12 @@
 // korvane decode and encode on real files: round trips, plain texts, and files that do not decode.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "snapshot/chunk_cipher.h"
 #include "snapshot/gz_container.h"
+#include "tests/cli/cli_fixture.h"
 
 namespace korvane {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-class Cli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("korvane-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(PathOf(name), std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream file(PathOf(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  }
-
-  Outcome Run(const std::string& arguments) const {
-    const std::string command = std::string(KORVANE_BINARY) + " " + arguments + " >" + PathOf("stdout") +
-                                " 2>" + PathOf("stderr");
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
-  }
-
-  fs::path dir_;
-};
 
 // A path with "中文", as UTF-8 (how the terminal and the text file hold them) and as GBK.
 const std::string kUtf8Text = "C:\\|24122384384\r\nC:\\\xE4\xB8\xAD\xE6\x96\x87\\|129\r\nC:\\Boot\\|0\r\n";
@@ -60,7 +16,7 @@ std::string Stored(const std::string& text) {
   return ChunkCipher::encipher(GzContainer::pack(text), kPassPhrase, ChunkCipher::kRc4);
 }
 
-TEST_F(Cli, EncodesUtf8AsGbkAndDecodesItBack) {
+TEST_F(CliTest, EncodesUtf8AsGbkAndDecodesItBack) {
   Write("snapshot.txt", kUtf8Text);
   const Outcome encoded = Run("encode " + PathOf("snapshot.txt") + " " + PathOf("snap.c"));
   EXPECT_EQ(encoded.status, 0) << encoded.err;
@@ -74,14 +30,14 @@ TEST_F(Cli, EncodesUtf8AsGbkAndDecodesItBack) {
   EXPECT_EQ(decoded.err, "");
 }
 
-TEST_F(Cli, DecodesASettingsFile) {
+TEST_F(CliTest, DecodesASettingsFile) {
   Write("CF.ini", Stored("1|0|100|2|3|C"));
   const Outcome decoded = Run("decode " + PathOf("CF.ini"));
   EXPECT_EQ(decoded.status, 0);
   EXPECT_EQ(decoded.out, "1|0|100|2|3|C");
 }
 
-TEST_F(Cli, PrintsAPlainSnapshotTextAsItIsWithANote) {
+TEST_F(CliTest, PrintsAPlainSnapshotTextAsItIsWithANote) {
   Write("plain.c", kGbkText);
   const Outcome decoded = Run("decode " + PathOf("plain.c"));
   EXPECT_EQ(decoded.status, 0);
@@ -89,7 +45,7 @@ TEST_F(Cli, PrintsAPlainSnapshotTextAsItIsWithANote) {
   EXPECT_NE(decoded.err.find("plain snapshot text"), std::string::npos) << decoded.err;
 }
 
-TEST_F(Cli, SaysWhyAFileDoesNotDecode) {
+TEST_F(CliTest, SaysWhyAFileDoesNotDecode) {
   const std::string good = Stored(kGbkText);
   Bytes badContainer = GzContainer::pack(kGbkText);
   badContainer[badContainer.size() - 2] ^= 0x55;
@@ -119,7 +75,7 @@ TEST_F(Cli, SaysWhyAFileDoesNotDecode) {
   EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
 }
 
-TEST_F(Cli, ShowsBytesThatAreNoCharacter) {
+TEST_F(CliTest, ShowsBytesThatAreNoCharacter) {
   Write("odd.c", Stored("C:\\\xFF\\|1\r\n"));
   const Outcome decoded = Run("decode " + PathOf("odd.c"));
   EXPECT_EQ(decoded.status, 0);
@@ -127,7 +83,7 @@ TEST_F(Cli, ShowsBytesThatAreNoCharacter) {
   EXPECT_NE(decoded.err.find("U+FFFD"), std::string::npos);
 }
 
-TEST_F(Cli, RefusesTextThatIsNotUtf8NamingTheLine) {
+TEST_F(CliTest, RefusesTextThatIsNotUtf8NamingTheLine) {
   Write("latin1.txt", "C:\\|1\r\nC:\\a\\|2\r\nC:\\caf\xE9\\|3\r\n");
   const Outcome encoded = Run("encode " + PathOf("latin1.txt") + " " + PathOf("out.c"));
   EXPECT_EQ(encoded.status, 1);
@@ -135,14 +91,14 @@ TEST_F(Cli, RefusesTextThatIsNotUtf8NamingTheLine) {
   EXPECT_FALSE(fs::exists(PathOf("out.c")));
 }
 
-TEST_F(Cli, EncodesEditorTextWithCrLfAndWithoutAByteOrderMark) {
+TEST_F(CliTest, EncodesEditorTextWithCrLfAndWithoutAByteOrderMark) {
   Write("edited.txt", "\xEF\xBB\xBF" "C:\\|5\nC:\\x\\|2\n");
   const Outcome encoded = Run("encode " + PathOf("edited.txt") + " " + PathOf("out.c"));
   EXPECT_EQ(encoded.status, 0) << encoded.err;
   EXPECT_EQ(Run("decode " + PathOf("out.c")).out, "C:\\|5\r\nC:\\x\\|2\r\n");
 }
 
-TEST_F(Cli, ReplacesTheOutputWholeOrNotAtAll) {
+TEST_F(CliTest, ReplacesTheOutputWholeOrNotAtAll) {
   Write("snapshot.txt", kUtf8Text);
   Write("out.c", "old");
   EXPECT_EQ(Run("encode " + PathOf("snapshot.txt") + " " + PathOf("out.c")).status, 0);
@@ -163,7 +119,7 @@ TEST_F(Cli, ReplacesTheOutputWholeOrNotAtAll) {
   EXPECT_NE(nowhere.err.find("cannot create"), std::string::npos) << nowhere.err;
 }
 
-TEST_F(Cli, RefusesAnEmptyText) {
+TEST_F(CliTest, RefusesAnEmptyText) {
   Write("empty.txt", "");
   EXPECT_EQ(Run("encode " + PathOf("empty.txt") + " " + PathOf("out.c")).status, 1);
   EXPECT_FALSE(fs::exists(PathOf("out.c")));

@@ -18,6 +18,12 @@ TEST(PathDepth, CountsOnlyRealSeparators) {
   EXPECT_EQ(PathDepth("C:\\中文\\"), 1);
 }
 
+TEST(LastPathSeparator, SkipsTrailBytes) {
+  EXPECT_EQ(LastPathSeparator("C:\\A\\B"), 4u);
+  EXPECT_EQ(LastPathSeparator("C:\\乗"), 2u);
+  EXPECT_EQ(LastPathSeparator("乗"), std::string_view::npos);
+}
+
 TEST(AsciiLower, LowersAsciiAndLeavesDoubleByteCharactersAlone) {
   EXPECT_EQ(AsciiLower("C:\\Program Files\\"), "c:\\program files\\");
   EXPECT_EQ(AsciiLower("丄ABC丄"), "丄abc丄");

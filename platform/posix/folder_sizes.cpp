@@ -1,0 +1,397 @@
+// Parallel directory walks, and the memory of the directories that a scan has measured.
+#include "platform/posix/folder_sizes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <set>
+#include <thread>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/posix/posix_paths.h"
+#include "snapshot/gbk_text.h"
+
+namespace korvane::posix {
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+
+enum NodeFlags : uint8_t {
+  kOpened = 1,  // the walk could list it
+  kListed = 2,  // its name has a core form: listings show it and lookups find it
+};
+
+// One directory. Its subdirectories are the nodes firstChild .. firstChild + childCount - 1, in listing
+// order, and every node's index is above its parent's, so one backward pass adds the totals up.
+struct Node {
+  int64_t total = 0;  // its own files during the walk; everything below it after the walk
+  uint32_t parent = kNone;
+  uint32_t firstChild = 0;
+  uint32_t childCount = 0;
+  uint32_t nameOffset = 0;
+  uint16_t nameLength = 0;
+  uint8_t flags = 0;
+};
+
+using FileId = std::pair<uint64_t, uint64_t>;  // device, inode
+
+// The position of the first "\" that is a character of its own, or the text's length.
+size_t FirstSeparator(std::string_view text) {
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (IsGbkLeadByte(static_cast<unsigned char>(text[at]))) {
+      ++at;
+    } else if (text[at] == '\\') {
+      return at;
+    }
+  }
+  return text.size();
+}
+
+bool IsDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
+
+std::string ChildPath(const std::string& parent, std::string_view name) {
+  std::string path = parent;
+  if (path.empty() || path.back() != '/') path.push_back('/');
+  path.append(name);
+  return path;
+}
+
+// The root directories of all mounts. A directory can be reached twice only through a bind mount, and
+// then it is the root of that mount, so these are the only directories a walk must watch for repeats.
+std::set<FileId> MountRoots() {
+  std::set<FileId> roots;
+  for (const MountEntry& mount : ReadMountTable()) {
+    struct stat status {};
+    if (fstatat(AT_FDCWD, mount.mountPoint.c_str(), &status, AT_NO_AUTOMOUNT) == 0 && S_ISDIR(status.st_mode)) {
+      roots.insert({status.st_dev, status.st_ino});
+    }
+  }
+  return roots;
+}
+
+}  // namespace
+
+struct FolderSizes::Memory {
+  std::deque<Node> nodes;  // grows while walkers hold pointers into it: a deque keeps them valid
+  std::string names;
+  // Open addressing from (parent, name) to a listed node; measurement roots have no parent and are
+  // named by their whole key.
+  std::vector<uint32_t> slots;
+  size_t indexed = 0;
+  std::optional<std::set<FileId>> mountRoots;  // read once per scan
+  std::set<FileId> entered;                    // mount roots that a walk of this scan has entered
+
+  std::string_view Name(const Node& node) const { return {names.data() + node.nameOffset, node.nameLength}; }
+
+  static size_t Hash(uint32_t parent, std::string_view name) {
+    size_t hash = std::hash<std::string_view>{}(name) + parent * size_t{0x9E3779B97F4A7C15};
+    return hash ^ (hash >> 29);
+  }
+
+  uint32_t Find(uint32_t parent, std::string_view name) const {
+    if (slots.empty()) return kNone;
+    const size_t mask = slots.size() - 1;
+    for (size_t at = Hash(parent, name) & mask;; at = (at + 1) & mask) {
+      const uint32_t index = slots[at];
+      if (index == kNone) return kNone;
+      if (nodes[index].parent == parent && Name(nodes[index]) == name) return index;
+    }
+  }
+
+  void Place(uint32_t index) {
+    const size_t mask = slots.size() - 1;
+    size_t at = Hash(nodes[index].parent, Name(nodes[index])) & mask;
+    while (slots[at] != kNone) at = (at + 1) & mask;
+    slots[at] = index;
+  }
+
+  void Index(uint32_t index) {
+    if ((indexed + 1) * 2 > slots.size()) {
+      std::vector<uint32_t> old = std::exchange(slots, std::vector<uint32_t>(std::max<size_t>(64, slots.size() * 2), kNone));
+      for (const uint32_t placed : old) {
+        if (placed != kNone) Place(placed);
+      }
+    }
+    Place(index);
+    ++indexed;
+  }
+
+  // The node of a directory path in core form: a measured root, then its subdirectories name by name.
+  uint32_t Lookup(std::string_view key) const {
+    for (size_t end = 0; end <= key.size(); ++end) {
+      if (end < key.size() && IsGbkLeadByte(static_cast<unsigned char>(key[end]))) {
+        ++end;
+        continue;
+      }
+      if (end < key.size() && key[end] != '\\') continue;
+      uint32_t node = Find(kNone, key.substr(0, end));
+      for (size_t at = end; node != kNone && at < key.size();) {
+        const std::string_view rest = key.substr(at + 1);
+        const size_t length = FirstSeparator(rest);
+        node = Find(node, rest.substr(0, length));
+        at += 1 + length;
+      }
+      if (node != kNone) return node;
+    }
+    return kNone;
+  }
+
+};
+
+namespace {
+
+// One parallel walk over a memory's nodes. Workers take directories from a shared stack, sum their
+// regular files, and push their subdirectories as new nodes; the calling thread is one of the workers
+// and the others start only once there is work to share.
+class Walk {
+ public:
+  struct Task {
+    Node* node;
+    uint32_t index;
+    std::string path;
+  };
+
+  Walk(std::deque<Node>& nodes, std::string& names, uint64_t device, const std::set<FileId>& mountRoots, unsigned threads)
+      : nodes_(nodes), names_(names), device_(device), mountRoots_(mountRoots), threads_(threads) {}
+
+  // Walks the subtree of the task's directory; mount roots met on the way are left in deferred.
+  void Run(Task first) {
+    {
+      std::lock_guard lock(mutex_);
+      stack_.push_back(std::move(first));
+      pending_ = 1;
+    }
+    Work();
+    for (std::thread& helper : helpers_) helper.join();
+    helpers_.clear();
+  }
+
+  struct Deferred {
+    Task task;
+    uint64_t inode;
+  };
+  std::vector<Deferred> deferred;
+
+ private:
+  void Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      ++waiting_;
+      wake_.wait(lock, [&] { return !stack_.empty() || pending_ == 0; });
+      --waiting_;
+      if (stack_.empty()) return;
+      Task task = std::move(stack_.back());
+      stack_.pop_back();
+      lock.unlock();
+      Visit(task);
+      lock.lock();
+      if (--pending_ == 0) wake_.notify_all();
+    }
+  }
+
+  void Visit(const Task& task) {
+    if (task.path.size() >= PATH_MAX) return;
+    const int fd = open(task.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* directory = fdopendir(fd);
+    if (!directory) {
+      close(fd);
+      return;
+    }
+    struct Found {
+      std::string name;
+      uint64_t inode;
+    };
+    std::vector<Found> subdirectories;
+    int64_t bytes = 0;
+    while (const dirent* entry = readdir(directory)) {
+      // The entry type spares a stat for every link, device and socket; files need one for the size.
+      const unsigned char type = entry->d_type;
+      if ((type != DT_REG && type != DT_DIR && type != DT_UNKNOWN) || IsDotOrDotDot(entry->d_name)) continue;
+      struct stat status {};
+      if (fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) continue;
+      if (status.st_dev != device_) continue;
+      if (S_ISREG(status.st_mode)) {
+        bytes += status.st_size;
+      } else if (S_ISDIR(status.st_mode)) {
+        subdirectories.push_back({entry->d_name, status.st_ino});
+      }
+    }
+    closedir(directory);
+    task.node->total = bytes;
+    task.node->flags |= kOpened;
+    if (subdirectories.empty()) return;
+
+    std::vector<std::optional<std::string>> coreNames;
+    std::vector<std::string> paths;
+    for (const Found& found : subdirectories) {
+      coreNames.push_back(CoreName(found.name));
+      paths.push_back(ChildPath(task.path, found.name));
+    }
+    std::lock_guard lock(mutex_);
+    const auto first = static_cast<uint32_t>(nodes_.size());
+    task.node->firstChild = first;
+    task.node->childCount = static_cast<uint32_t>(subdirectories.size());
+    for (size_t i = 0; i < subdirectories.size(); ++i) {
+      Node& child = nodes_.emplace_back();
+      child.parent = task.index;
+      if (coreNames[i]) {
+        child.nameOffset = static_cast<uint32_t>(names_.size());
+        child.nameLength = static_cast<uint16_t>(coreNames[i]->size());
+        child.flags = kListed;
+        names_ += *coreNames[i];
+      }
+      Task childTask{&child, first + static_cast<uint32_t>(i), std::move(paths[i])};
+      if (mountRoots_.count({device_, subdirectories[i].inode})) {
+        deferred.push_back({std::move(childTask), subdirectories[i].inode});
+      } else {
+        stack_.push_back(std::move(childTask));
+        ++pending_;
+      }
+    }
+    if (stack_.size() > 1 && helpers_.size() + 1 < threads_) StartHelper();
+    if (waiting_ > 0) wake_.notify_all();
+  }
+
+  void StartHelper() {
+    try {
+      helpers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // Without another thread the walkers already running finish the work.
+    }
+  }
+
+  std::deque<Node>& nodes_;
+  std::string& names_;
+  const uint64_t device_;
+  const std::set<FileId>& mountRoots_;
+  const unsigned threads_;
+
+  std::mutex mutex_;  // guards the stack, the counters, the node and name stores and deferred
+  std::condition_variable wake_;
+  std::vector<Task> stack_;
+  size_t pending_ = 0;  // tasks on the stack or being visited
+  unsigned waiting_ = 0;
+  std::vector<std::thread> helpers_;
+};
+
+// The positions of a node and its ancestors among their siblings, from the measured root down: the
+// order of these keys is the order in which a depth-first walk in listing order reaches the nodes.
+std::vector<uint32_t> DepthFirstKey(const std::deque<Node>& nodes, uint32_t root, uint32_t index) {
+  std::vector<uint32_t> key;
+  for (; index != root; index = nodes[index].parent) key.push_back(index - nodes[nodes[index].parent].firstChild);
+  std::reverse(key.begin(), key.end());
+  return key;
+}
+
+}  // namespace
+
+FolderSizes::FolderSizes(unsigned threads) : threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {}
+
+FolderSizes::~FolderSizes() = default;
+
+void FolderSizes::BeginScan() {
+  std::lock_guard lock(mutex_);
+  scan_ = std::make_unique<Memory>();
+}
+
+void FolderSizes::EndScan() {
+  std::lock_guard lock(mutex_);
+  scan_.reset();
+}
+
+int64_t FolderSizes::Measure(const std::string& key, const std::string& native, const std::string& deviceOf) {
+  std::lock_guard lock(mutex_);
+  if (scan_) {
+    if (const uint32_t known = scan_->Lookup(key); known != kNone) return scan_->nodes[known].total;
+  }
+  struct stat status {};
+  struct stat home {};
+  if (native.size() >= PATH_MAX || lstat(native.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+      stat(deviceOf.c_str(), &home) != 0 || status.st_dev != home.st_dev) {
+    return 0;
+  }
+  const uint64_t device = status.st_dev;
+  Memory once;  // outside a scan the walk's nodes are dropped after this one measurement
+  const bool remember = scan_ && key.size() <= UINT16_MAX;
+  Memory& memory = remember ? *scan_ : once;
+  if (!memory.mountRoots) memory.mountRoots = MountRoots();
+
+  const auto root = static_cast<uint32_t>(memory.nodes.size());
+  Node& rootNode = memory.nodes.emplace_back();
+  rootNode.nameOffset = static_cast<uint32_t>(memory.names.size());
+  rootNode.nameLength = static_cast<uint16_t>(std::min<size_t>(key.size(), UINT16_MAX));
+  rootNode.flags = kListed;
+  memory.names += key.substr(0, rootNode.nameLength);
+
+  // The walk that led here passed the ancestors up to the drive's directory: a bind mount of one of
+  // them below is a repeat.
+  if (native.starts_with(deviceOf)) {
+    for (size_t end = std::max<size_t>(deviceOf.size(), 1); end < native.size(); end = native.find('/', end + 1)) {
+      struct stat ancestor {};
+      if (lstat(native.substr(0, end).c_str(), &ancestor) == 0 && memory.mountRoots->count({device, ancestor.st_ino})) {
+        memory.entered.insert({device, ancestor.st_ino});
+      }
+    }
+  }
+  const FileId rootId{device, status.st_ino};
+  if (memory.mountRoots->count(rootId) && !memory.entered.insert(rootId).second) {
+    rootNode.flags |= kOpened;  // reached before in this scan: a repeat counts as empty
+  } else {
+    Walk walk(memory.nodes, memory.names, device, *memory.mountRoots, threads_);
+    walk.Run({&rootNode, root, native});
+    // Mount roots wait until the tree around them is known, then go in depth-first order, so the first
+    // of two ways to a directory is the one a single walker would have taken.
+    while (!walk.deferred.empty()) {
+      const auto next = std::min_element(walk.deferred.begin(), walk.deferred.end(), [&](const auto& a, const auto& b) {
+        return DepthFirstKey(memory.nodes, root, a.task.index) < DepthFirstKey(memory.nodes, root, b.task.index);
+      });
+      Walk::Deferred met = std::move(*next);
+      walk.deferred.erase(next);
+      if (memory.entered.insert({device, met.inode}).second) {
+        walk.Run(std::move(met.task));
+      } else {
+        met.task.node->flags |= kOpened;  // the repeat counts as empty
+      }
+    }
+  }
+  for (auto index = static_cast<uint32_t>(memory.nodes.size() - 1); index > root; --index) {
+    memory.nodes[memory.nodes[index].parent].total += memory.nodes[index].total;
+  }
+  if (remember) {
+    for (auto index = root; index < memory.nodes.size(); ++index) {
+      if (memory.nodes[index].flags & kListed) memory.Index(index);
+    }
+  }
+  return memory.nodes[root].total;
+}
+
+std::optional<std::vector<std::string>> FolderSizes::RememberedDirectories(std::string_view key, std::string_view pattern) {
+  std::lock_guard lock(mutex_);
+  if (!scan_) return std::nullopt;
+  const uint32_t found = scan_->Lookup(key);
+  if (found == kNone) return std::nullopt;
+  const Node& node = scan_->nodes[found];
+  std::vector<std::string> names;
+  if (!(node.flags & kOpened)) return names;
+  for (const char* dots : {".", ".."}) {
+    if (MatchesSearchPattern(pattern, dots)) names.emplace_back(dots);
+  }
+  for (uint32_t child = node.firstChild; child < node.firstChild + node.childCount; ++child) {
+    const Node& subdirectory = scan_->nodes[child];
+    if ((subdirectory.flags & kListed) && MatchesSearchPattern(pattern, scan_->Name(subdirectory))) {
+      names.emplace_back(scan_->Name(subdirectory));
+    }
+  }
+  return names;
+}
+
+}  // namespace korvane::posix

@@ -1,0 +1,229 @@
+// korvane drives and korvane snapshot on real directory trees: the records and their order, the names
+// whose GBK bytes look like separators, links and other filesystems, a stop by Ctrl-C, one running copy.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "platform/posix/posix_file_system.h"
+#include "platform/text_encoding.h"
+#include "snapshot/chunk_cipher.h"
+#include "tests/cli/cli_fixture.h"
+
+extern char** environ;
+
+namespace korvane {
+namespace {
+
+// Literals here are GBK, as everywhere in the program; names on disk and the command's output are UTF-8.
+std::string U(const std::string& gbk) { return Gb18030ToUtf8(gbk).text; }
+
+// The snapshot lines below the root that a walk of root gives, as UTF-8: each directory's children
+// (dot names and links passed over) as one block, then each child's own blocks, in listing order.
+std::string ExpectedLines(const fs::path& root) {
+  std::function<int64_t(const fs::path&)> sizeBelow = [&](const fs::path& directory) {
+    int64_t total = 0;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+      if (entry.is_symlink()) continue;
+      if (entry.is_directory()) {
+        total += sizeBelow(entry.path());
+      } else if (entry.is_regular_file()) {
+        total += static_cast<int64_t>(entry.file_size());
+      }
+    }
+    return total;
+  };
+  auto subdirectories = [](const fs::path& directory) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+      if (entry.is_directory() && !entry.is_symlink()) found.push_back(entry.path());
+    }
+    return found;
+  };
+  std::string lines;
+  std::function<void(const fs::path&, const std::string&)> emit = [&](const fs::path& directory,
+                                                                      const std::string& path) {
+    std::vector<std::pair<fs::path, std::string>> block;
+    for (const fs::path& child : subdirectories(directory)) {
+      const std::string name = child.filename().string();
+      if (name[0] == '.') continue;
+      block.emplace_back(child, path + name + "\\");
+      lines += path + name + "\\|" + std::to_string(sizeBelow(child)) + "\r\n";
+    }
+    for (const auto& [child, childPath] : block) {
+      if (!subdirectories(child).empty()) emit(child, childPath);
+    }
+  };
+  emit(root, "T:\\");
+  return lines;
+}
+
+void MakeFile(const fs::path& path, uintmax_t size) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).close();
+  fs::resize_file(path, size);  // sparse: the logical size counts
+}
+
+class Snapshot : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    tree_ = dir_ / "tree";
+    home_ = dir_ / "home";
+    fs::create_directories(tree_);
+    fs::create_directories(home_);
+  }
+  std::string Environment() const { return "KORVANE_DRIVES='T=" + tree_.string() + "' XDG_RUNTIME_DIR=" + dir_.string(); }
+  Outcome SaveSnapshot() const { return Run("--home " + home_.string() + " snapshot --drive T", Environment()); }
+  std::vector<fs::path> Snapshots() const {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(home_)) files.push_back(entry.path());
+    return files;
+  }
+
+  fs::path tree_, home_;
+};
+
+TEST_F(Snapshot, RecordsARealTreeInWalkOrder) {
+  // In GBK, 乗 and 亅 end in the bytes "\" and "|".
+  MakeFile(tree_ / U("中文") / U("乗") / U("亅") / "data.bin", 10'000'000);
+  MakeFile(tree_ / U("中文") / "readme.txt", 12);
+  MakeFile(tree_ / "a b" / ".git" / "objects" / "pack", 4096);
+  MakeFile(tree_ / "a b" / "c" / "d", 1);
+  fs::create_directories(tree_ / "empty" / "also empty");
+  fs::path deep = tree_ / "deep";
+  for (int level = 0; level < 40; ++level) deep /= "level" + std::to_string(level);
+  MakeFile(deep / "bottom", 77);
+  fs::create_directory_symlink(tree_ / U("中文"), tree_ / "link to dir");
+  fs::create_symlink(tree_ / U("中文") / "readme.txt", tree_ / "a b" / "link to file");
+  MakeFile(tree_ / "top.txt", 5);
+
+  const Outcome saved = SaveSnapshot();
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  const auto files = Snapshots();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(saved.out, files[0].string() + "\n");
+  EXPECT_TRUE(files[0].string().ends_with(".t"));
+  EXPECT_NE(saved.err.find(U("快照文件(")), std::string::npos);
+
+  const Outcome decoded = Run("decode '" + files[0].string() + "'");
+  ASSERT_EQ(decoded.status, 0) << decoded.err;
+  const std::string expected = ExpectedLines(tree_);
+  EXPECT_TRUE(decoded.out.starts_with("T:\\|")) << decoded.out.substr(0, 40);
+  EXPECT_EQ(decoded.out.substr(decoded.out.find("\r\n") + 2), expected);
+  // The record count in the name equals the number of lines.
+  const auto lines = std::count(decoded.out.begin(), decoded.out.end(), '\n');
+  EXPECT_NE(files[0].filename().string().find("_" + std::to_string(lines) + "_"), std::string::npos);
+  EXPECT_NE(expected.find(U("T:\\中文\\乗\\亅\\|10000000\r\n")), std::string::npos) << expected;
+  EXPECT_NE(expected.find("T:\\empty\\also empty\\|0\r\n"), std::string::npos);
+  EXPECT_EQ(expected.find("link"), std::string::npos);
+  EXPECT_EQ(expected.find(".git"), std::string::npos);
+}
+
+TEST_F(Snapshot, DoesNotCrossIntoAnotherFilesystem) {
+  MakeFile(tree_ / "local" / "f", 3);
+  fs::create_directories(tree_ / "mounted");
+  if (mount("korvane-test", (tree_ / "mounted").c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  MakeFile(tree_ / "mounted" / "inside" / "f", 1000);
+  const Outcome saved = SaveSnapshot();
+  umount((tree_ / "mounted").c_str());
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  const std::string text = Run("decode '" + Snapshots().at(0).string() + "'").out;
+  EXPECT_NE(text.find("T:\\local\\|3\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("mounted"), std::string::npos) << text;
+}
+
+TEST_F(Snapshot, ListsTheDrivesWithTheirInformationLine) {
+  const Outcome listed = Run("drives", Environment());
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  EXPECT_TRUE(listed.out.starts_with("T\t" + tree_.string())) << listed.out;
+  EXPECT_NE(listed.out.find(U("\t 磁盘：T  文件系统：")), std::string::npos) << listed.out;
+}
+
+TEST_F(Snapshot, ReportsAFailedWrite) {
+  MakeFile(tree_ / "a" / "f", 1);
+  const Outcome saved = Run("--home " + (dir_ / "missing").string() + " snapshot --drive T", Environment());
+  EXPECT_EQ(saved.status, 1);
+  EXPECT_EQ(saved.out, "");
+  EXPECT_NE(saved.err.find(U(" 输出失败，请勿将程序置于系统盘")), std::string::npos) << saved.err;
+}
+
+TEST_F(Snapshot, RefusesADriveThatIsNotThere) {
+  const Outcome saved = Run("--home " + home_.string() + " snapshot --drive Q", Environment());
+  EXPECT_EQ(saved.status, 2);
+  EXPECT_NE(saved.err.find("no drive Q"), std::string::npos);
+  EXPECT_TRUE(Snapshots().empty());
+}
+
+TEST_F(Snapshot, CtrlCStopsTheWalkAndWritesNothing) {
+  for (int i = 0; i < 5000; ++i) fs::create_directories(tree_ / ("d" + std::to_string(i)) / "x");
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  const std::string drives = "KORVANE_DRIVES=T=" + tree_.string();
+  const std::string runtime = "XDG_RUNTIME_DIR=" + dir_.string();
+  const std::string home = home_.string();
+  std::vector<char*> argv{const_cast<char*>(KORVANE_BINARY), const_cast<char*>("--home"), const_cast<char*>(home.c_str()),
+                          const_cast<char*>("snapshot"), nullptr};
+  std::vector<char*> envp{const_cast<char*>(drives.c_str()), const_cast<char*>(runtime.c_str()), nullptr};
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, KORVANE_BINARY, &actions, nullptr, argv.data(), envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeEnds[1]);
+  // Progress has begun; the pipe, left unread, holds the walk back until the signal is in.
+  char first;
+  ASSERT_EQ(read(pipeEnds[0], &first, 1), 1);
+  kill(child, SIGINT);
+  std::string err(1, first);
+  char buffer[65536];
+  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<size_t>(got));
+  close(pipeEnds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(err.find("interrupted; no snapshot written"), std::string::npos);
+  EXPECT_TRUE(Snapshots().empty());
+}
+
+TEST_F(Snapshot, ASecondCopyEndsSilently) {
+  // A copy holding the mutex: this test process, through the same services.
+  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  {
+    PosixFileSystem running;
+    ASSERT_FALSE(running.NamedMutexExists(kPassPhrase));
+    const Outcome second = Run("drives", Environment());
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(second.out, "");
+    EXPECT_EQ(second.err, "");
+  }
+  EXPECT_NE(Run("drives", Environment()).out, "");
+
+  // Another process of the program's name: a copy of sleep called korvane.
+  const fs::path impostor = dir_ / "korvane";
+  fs::copy_file("/bin/sleep", impostor);
+  pid_t sleeper = 0;
+  std::vector<char*> argv{const_cast<char*>(impostor.c_str()), const_cast<char*>("30"), nullptr};
+  ASSERT_EQ(posix_spawn(&sleeper, impostor.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  usleep(100'000);
+  const Outcome blocked = Run("drives", Environment());
+  kill(sleeper, SIGKILL);
+  waitpid(sleeper, nullptr, 0);
+  EXPECT_EQ(blocked.status, 0);
+  EXPECT_EQ(blocked.out, "");
+}
+
+}  // namespace
+}  // namespace korvane
