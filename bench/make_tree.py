@@ -105,16 +105,16 @@ SIZES = {
     "xml": (5_000, 1.5), "png": (8_000, 1.5), "ico": (20_000, 1.0), "js": (30_000, 1.8),
     "css": (10_000, 1.4), "html": (6_000, 1.3), "txt": (2_000, 2.0), "ini": (600, 1.0),
     "bin": (40_000, 1.8), "cab": (150_000, 1.3), "pdb": (300_000, 1.2), "lib": (100_000, 1.5),
-    "ldb": (300_000, 1.3), "sqlite": (100_000, 1.6), "msi": (8_000_000, 1.5), "msp": (20_000_000, 1.2),
+    "ldb": (300_000, 1.3), "sqlite": (100_000, 1.6), "msi": (8_000_000, 1.5), "msp": (10_000_000, 1.2),
     "bak": (100_000, 1.8), "jrs": (128_000, 0.3), "chk": (8_192, 0.2), "evtx": (200_000, 1.0),
     "ttf": (250_000, 1.3), "ttc": (15_000_000, 0.6), "fon": (40_000, 0.8), "cpl": (100_000, 1.0),
     "ocx": (300_000, 1.0), "tlb": (40_000, 1.2), "nls": (90_000, 1.0), "pf": (25_000, 1.0),
     "docx": (60_000, 1.3), "xlsx": (45_000, 1.4), "pptx": (2_500_000, 1.3), "pdf": (600_000, 1.6),
-    "jpg": (1_200_000, 0.9), "mp4": (15_000_000, 1.2), "mp3": (5_000_000, 0.5), "zip": (3_000_000, 1.5),
-    "rar": (3_000_000, 1.5), "psd": (8_000_000, 1.0), "dwg": (2_000_000, 1.3), "wps": (50_000, 1.3),
+    "jpg": (1_200_000, 0.9), "mp4": (10_000_000, 1.2), "mp3": (5_000_000, 0.5), "zip": (2_000_000, 1.5),
+    "rar": (2_000_000, 1.5), "psd": (5_000_000, 1.0), "dwg": (2_000_000, 1.3), "wps": (50_000, 1.3),
     "et": (40_000, 1.3), "ni.dll": (900_000, 1.5), "": (16_000, 1.8),
 }
-MAX_FILLER_FILE = 6 << 30
+MAX_FILLER_FILE = 4 << 30
 
 
 class Plan:
@@ -240,8 +240,8 @@ def plan_fixed(plan, dir_ratio, file_ratio):
     d = lambda n: scaled(n, dir_ratio)  # noqa: E731
     f = lambda n: scaled(n, file_ratio)  # noqa: E731
     root = 0
-    plan.file(root, "pagefile.sys", 6 << 30)
-    plan.file(root, "hiberfil.sys", 3_400_000_000)
+    plan.file(root, "pagefile.sys", 4 << 30)
+    plan.file(root, "hiberfil.sys", 3_200_000_000)
     plan.file(root, "swapfile.sys", 256 << 20)
     plan.file(root, "DumpStack.log.tmp", 8192)
     for name in ["$Recycle.Bin", "PerfLogs", "Recovery", "System Volume Information", "Config.Msi"]:

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -125,25 +126,20 @@ struct FolderSizes::Memory {
   }
 
   // The node of a directory path in core form: a measured root, then its subdirectories name by name.
+  // A root measured later inside an earlier one (a directory made after the earlier walk) is found by
+  // trying the longer prefixes when the shorter one leads nowhere.
   uint32_t Lookup(std::string_view key) const {
-    for (size_t end = 0; end <= key.size(); ++end) {
-      if (end < key.size() && IsGbkLeadByte(static_cast<unsigned char>(key[end]))) {
-        ++end;
-        continue;
-      }
-      if (end < key.size() && key[end] != '\\') continue;
+    for (size_t end = FirstSeparator(key);; end += 1 + FirstSeparator(key.substr(end + 1))) {
       uint32_t node = Find(kNone, key.substr(0, end));
       for (size_t at = end; node != kNone && at < key.size();) {
-        const std::string_view rest = key.substr(at + 1);
-        const size_t length = FirstSeparator(rest);
-        node = Find(node, rest.substr(0, length));
+        const size_t length = FirstSeparator(key.substr(at + 1));
+        node = Find(node, key.substr(at + 1, length));
         at += 1 + length;
       }
       if (node != kNone) return node;
+      if (end >= key.size()) return kNone;
     }
-    return kNone;
   }
-
 };
 
 namespace {

@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <system_error>
 #include <thread>
 
 #include "platform/file_io.h"
@@ -357,9 +358,11 @@ void PosixFileSystem::ShellExplore(std::string_view folder) {
 
 void PosixFileSystem::ShellOpen(std::string_view address) {
   // A web address goes as it is; a path in core form is opened as the file it names.
-  const bool isPath = posix::SplitDrive(address).drive || address.starts_with('\\');
-  if (!isPath) return OpenWithDesktop(Gb18030ToUtf8(address).text);
-  if (std::optional<Place> place = Locate(address)) OpenWithDesktop(std::move(place->native));
+  if (!posix::SplitDrive(address).drive && !address.starts_with('\\')) {
+    OpenWithDesktop(Gb18030ToUtf8(address).text);
+  } else if (std::optional<Place> place = Locate(address)) {
+    OpenWithDesktop(std::move(place->native));
+  }
 }
 
 std::vector<std::string> PosixFileSystem::ProcessNames() {

@@ -179,39 +179,39 @@ TEST_P(FolderSize, ADirectoryBeyondPathMaxIsNeitherListedNorMeasured) {
 
 INSTANTIATE_TEST_SUITE_P(Threads, FolderSize, ::testing::Values(1u, 4u));
 
-// A tmpfs of our own as drive T, with another file system mounted inside it, a bind mount of one of its
-// directories and a bind mount of its root below itself. Skipped where this process may not mount.
+// A tmpfs of our own as drive T, with another file system mounted inside it, a bind mount "z" of the
+// directory "a\inner", and a bind mount of the root at "c\loop". Skipped where this process may not mount.
 class MountedTree : public ::testing::TestWithParam<unsigned> {
  protected:
   void SetUp() override {
     tree_.Directory("base");
     if (!tree_.Mount("korvane-test", "base", "tmpfs", 0, "size=4m")) GTEST_SKIP() << "mounting is not permitted here";
     ASSERT_EQ(mount(nullptr, (tree_ / "base").c_str(), nullptr, MS_PRIVATE, nullptr), 0);
+    // Made before "a" so that a file system listing newest first lists "a" first: then a walk meets the
+    // bind mount "z" before it meets its source, though the source comes first depth first.
+    tree_.Directory("base/z");
     tree_.File("base/a/file", 100);
     tree_.File("base/a/inner/file", 10);
     tree_.File("base/c/own", 5);
     tree_.Directory("base/c/loop");
-    tree_.Directory("base/z");
     tree_.Directory("base/other");
     ASSERT_TRUE(tree_.Mount("korvane-other", "base/other", "tmpfs", 0));
     tree_.File("base/other/file", 1000);
-    ASSERT_TRUE(tree_.Mount(tree_ / "base/a", "base/z", nullptr, MS_BIND));
+    ASSERT_TRUE(tree_.Mount(tree_ / "base/a/inner", "base/z", nullptr, MS_BIND));
     ASSERT_TRUE(tree_.Mount(tree_ / "base", "base/c/loop", nullptr, MS_BIND));
     PosixFileSystemOptions options;
     options.driveMap = "T=" + (tree_ / "base");
     options.measuringThreads = GetParam();
     services_ = std::make_unique<PosixFileSystem>(options);
-    // Of "a" and its bind mount "z", the one listed first is entered; the other counts as empty.
+    // Of "a\inner" and "z", the one reached first depth first in listing order is entered; the other
+    // counts as empty.
     const Strings order = ReaddirOrder(tree_ / "base");
-    const bool aFirst = std::find(order.begin(), order.end(), "a") < std::find(order.begin(), order.end(), "z");
-    first_ = aFirst ? "a" : "z";
-    repeat_ = aFirst ? "z" : "a";
+    sourceFirst_ = std::find(order.begin(), order.end(), "a") < std::find(order.begin(), order.end(), "z");
   }
 
   TempTree tree_;
   std::unique_ptr<PosixFileSystem> services_;
-  std::string first_;
-  std::string repeat_;
+  bool sourceFirst_ = true;
 };
 
 TEST_P(MountedTree, ListingsLeaveOutOtherFileSystemsButShowBindMounts) {
@@ -223,19 +223,20 @@ TEST_P(MountedTree, ListingsLeaveOutOtherFileSystemsButShowBindMounts) {
 }
 
 TEST_P(MountedTree, AWalkEntersEachDirectoryOnceAndStaysOnItsFileSystem) {
-  // One measurement of the root: "a" once, the loop back to the root not at all, "other" not crossed.
+  // One measurement of the root: "a\inner" once, the loop back to the root not at all, "other" not crossed.
   EXPECT_EQ(services_->FolderSize("T:\\"), 115);
   // From "c" the loop leads back to the root, which the way to "c" has passed: it is not entered.
   EXPECT_EQ(services_->FolderSize("T:\\c"), 5);
-  EXPECT_EQ(services_->FolderSize("T:\\z"), 110);
+  EXPECT_EQ(services_->FolderSize("T:\\z"), 10);
 
+  const std::map<std::string, int64_t> expected{{"a", sourceFirst_ ? 110 : 100}, {"z", sourceFirst_ ? 0 : 10}, {"c", 5}};
+  const std::string repeat = sourceFirst_ ? "T:\\z" : "T:\\a\\inner";
   for (int run = 0; run < 5; ++run) {
     services_->BeginScan();
     EXPECT_EQ(services_->FolderSize("T:\\"), 115);
-    EXPECT_EQ(services_->FolderSize("T:\\" + first_), 110);
-    EXPECT_EQ(services_->FolderSize("T:\\" + repeat_), 0);
+    for (const auto& [name, size] : expected) EXPECT_EQ(services_->FolderSize("T:\\" + name), size) << name;
     EXPECT_EQ(services_->FolderSize("T:\\c\\loop"), 0);
-    EXPECT_EQ(Names(*services_, "T:\\" + repeat_ + "\\*.*", EntryKind::directories), (Strings{".", ".."}));
+    EXPECT_EQ(Names(*services_, repeat + "\\*.*", EntryKind::directories), (Strings{".", ".."}));
     EXPECT_EQ(Names(*services_, "T:\\c\\loop\\*.*", EntryKind::directories), (Strings{".", ".."}));
     services_->EndScan();
   }
@@ -246,7 +247,8 @@ TEST_P(MountedTree, AWalkEntersEachDirectoryOnceAndStaysOnItsFileSystem) {
   for (const std::string& name : Names(*services_, "T:\\*.*", EntryKind::directories)) {
     if (name != "." && name != "..") sizes[name] = services_->FolderSize("T:\\" + name);
   }
-  EXPECT_EQ(sizes, (std::map<std::string, int64_t>{{first_, 110}, {repeat_, 0}, {"c", 5}}));
+  EXPECT_EQ(sizes, expected);
+  EXPECT_EQ(Names(*services_, repeat + "\\*.*", EntryKind::directories), (Strings{".", ".."}));
   EXPECT_EQ(Names(*services_, "T:\\c\\loop\\*.*", EntryKind::directories), (Strings{".", ".."}));
   services_->EndScan();
 }
