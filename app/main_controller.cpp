@@ -30,8 +30,10 @@ void MainController::OnCreated() {
   const Bounds window = context_.toolkit.GetWindowBounds(Window::MainWindow);
   context_.state.windowWidth = window.width;
   context_.state.windowHeight = window.height;
-  ProcessNameGuard(context_, 1, true);
-  MutexGuard(context_, kPassPhrase, true);
+  if (options_.singleInstance) {
+    ProcessNameGuard(context_, 1, true);
+    MutexGuard(context_, kPassPhrase, true);
+  }
   FillDriveList(context_);
 }
 

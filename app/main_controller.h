@@ -5,9 +5,15 @@
 
 namespace korvane {
 
+struct ControllerOptions {
+  // The window keeps to one running copy; a scripted user such as the command line need not.
+  bool singleInstance = true;
+};
+
 class MainController {
  public:
-  explicit MainController(ProgramContext context) : context_(context) {}
+  explicit MainController(ProgramContext context, ControllerOptions options = {})
+      : context_(context), options_(options) {}
 
   // Runs on the window's thread for every event of the main window.
   void HandleEvent(const Event& event);
@@ -30,6 +36,7 @@ class MainController {
   void EndProgram();
 
   ProgramContext context_;
+  ControllerOptions options_;
 };
 
 }  // namespace korvane

@@ -26,15 +26,9 @@ constexpr int kInterrupted = 130;
 
 std::string Utf8(std::string_view gbk) { return Gb18030ToUtf8(gbk).text; }
 
-// The window ends silently when another copy of the program runs; the command line says so.
-int EndedAtStart(int exitCode) {
-  std::cerr << "korvane: another copy of Korvane is running; nothing was done\n";
-  return exitCode;
-}
-
 int Drives(const PosixFileSystemOptions& options) {
   ProgramSession session(options);
-  if (const auto ended = session.Open()) return EndedAtStart(*ended);
+  session.Open();
   for (const std::string& drive : session.Drives()) {
     session.SelectDrive(drive);
     std::cout << drive << "\t" << session.NativeRoot(drive) << "\t" << Utf8(session.Message()) << "\n";
@@ -53,7 +47,7 @@ void OnInterrupt(int) {
 
 int Snapshot(const PosixFileSystemOptions& options, const std::optional<std::string>& drive) {
   ProgramSession session(options);
-  if (const auto ended = session.Open()) return EndedAtStart(*ended);
+  session.Open();
   if (drive && !session.SelectDrive(*drive)) {
     std::cerr << "korvane: there is no drive " << *drive << " (korvane drives lists them)\n";
     return kUsage;

@@ -16,11 +16,6 @@ ProgramSession::~ProgramSession() {
   }
 }
 
-std::optional<int> ProgramSession::Open() {
-  toolkit_.Open();
-  return toolkit_.exitCode();
-}
-
 bool ProgramSession::SelectDrive(const std::string& letter) {
   const auto drives = Drives();
   const auto found = std::find_if(drives.begin(), drives.end(),

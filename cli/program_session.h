@@ -21,8 +21,8 @@ class ProgramSession {
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
 
-  // Starts the window. The exit code when a start-up guard ended the program (another copy runs).
-  std::optional<int> Open();
+  // Starts the window, without the single-instance guards: commands may run side by side.
+  void Open() { toolkit_.Open(); }
 
   // The drive letters of 盘符框.
   std::vector<std::string> Drives() { return toolkit_.ComboItems(Control::盘符框); }
@@ -46,7 +46,7 @@ class ProgramSession {
   PosixFileSystem files_;
   HeadlessToolkit toolkit_{MainWindowForm()};
   ProgramState state_;
-  MainController controller_{{toolkit_, files_, state_}};
+  MainController controller_{{toolkit_, files_, state_}, {.singleInstance = false}};
 };
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,20 +66,13 @@ std::string ChildPath(const std::string& parent, std::string_view name) {
   return path;
 }
 
+}  // namespace
+
 // The root directories of all mounts. A directory can be reached twice only through a bind mount, and
 // then it is the root of that mount, so these are the only directories a walk must watch for repeats.
-std::set<FileId> MountRoots() {
+struct FolderSizes::MountRoots {
   std::set<FileId> roots;
-  for (const MountEntry& mount : ReadMountTable()) {
-    struct stat status {};
-    if (fstatat(AT_FDCWD, mount.mountPoint.c_str(), &status, AT_NO_AUTOMOUNT) == 0 && S_ISDIR(status.st_mode)) {
-      roots.insert({status.st_dev, status.st_ino});
-    }
-  }
-  return roots;
-}
-
-}  // namespace
+};
 
 struct FolderSizes::Memory {
   std::deque<Node> nodes;  // grows while walkers hold pointers into it: a deque keeps them valid
@@ -87,8 +81,7 @@ struct FolderSizes::Memory {
   // named by their whole key.
   std::vector<uint32_t> slots;
   size_t indexed = 0;
-  std::optional<std::set<FileId>> mountRoots;  // read once per scan
-  std::set<FileId> entered;                    // mount roots that a walk of this scan has entered
+  std::set<FileId> entered;  // mount roots that a walk of this scan has entered
 
   std::string_view Name(const Node& node) const { return {names.data() + node.nameOffset, node.nameLength}; }
 
@@ -290,9 +283,28 @@ std::vector<uint32_t> DepthFirstKey(const std::deque<Node>& nodes, uint32_t root
 
 }  // namespace
 
-FolderSizes::FolderSizes(unsigned threads) : threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {}
+FolderSizes::FolderSizes(unsigned threads)
+    : threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())),
+      mountTable_(open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC)) {}
 
-FolderSizes::~FolderSizes() = default;
+FolderSizes::~FolderSizes() {
+  if (mountTable_ >= 0) close(mountTable_);
+}
+
+const FolderSizes::MountRoots& FolderSizes::CurrentMountRoots() {
+  // The kernel marks the open mount table when a mount comes or goes, and a poll reports and clears
+  // the mark; polling before reading means a change during the reading is seen at the next call.
+  pollfd watch{mountTable_, POLLPRI, 0};
+  if (mountRoots_ && mountTable_ >= 0 && poll(&watch, 1, 0) == 0) return *mountRoots_;
+  mountRoots_ = std::make_unique<MountRoots>();
+  for (const MountEntry& mount : ReadMountTable()) {
+    struct stat status {};
+    if (fstatat(AT_FDCWD, mount.mountPoint.c_str(), &status, AT_NO_AUTOMOUNT) == 0 && S_ISDIR(status.st_mode)) {
+      mountRoots_->roots.insert({status.st_dev, status.st_ino});
+    }
+  }
+  return *mountRoots_;
+}
 
 void FolderSizes::BeginScan() {
   std::lock_guard lock(mutex_);
@@ -319,7 +331,7 @@ int64_t FolderSizes::Measure(const std::string& key, const std::string& native, 
   Memory once;  // outside a scan the walk's nodes are dropped after this one measurement
   const bool remember = scan_ && key.size() <= UINT16_MAX;
   Memory& memory = remember ? *scan_ : once;
-  if (!memory.mountRoots) memory.mountRoots = MountRoots();
+  const std::set<FileId>& mountRoots = CurrentMountRoots().roots;
 
   const auto root = static_cast<uint32_t>(memory.nodes.size());
   Node& rootNode = memory.nodes.emplace_back();
@@ -333,16 +345,16 @@ int64_t FolderSizes::Measure(const std::string& key, const std::string& native, 
   if (native.starts_with(deviceOf)) {
     for (size_t end = std::max<size_t>(deviceOf.size(), 1); end < native.size(); end = native.find('/', end + 1)) {
       struct stat ancestor {};
-      if (lstat(native.substr(0, end).c_str(), &ancestor) == 0 && memory.mountRoots->count({device, ancestor.st_ino})) {
+      if (lstat(native.substr(0, end).c_str(), &ancestor) == 0 && mountRoots.count({device, ancestor.st_ino})) {
         memory.entered.insert({device, ancestor.st_ino});
       }
     }
   }
   const FileId rootId{device, status.st_ino};
-  if (memory.mountRoots->count(rootId) && !memory.entered.insert(rootId).second) {
+  if (mountRoots.count(rootId) && !memory.entered.insert(rootId).second) {
     rootNode.flags |= kOpened;  // reached before in this scan: a repeat counts as empty
   } else {
-    Walk walk(memory.nodes, memory.names, device, *memory.mountRoots, threads_);
+    Walk walk(memory.nodes, memory.names, device, mountRoots, threads_);
     walk.Run({&rootNode, root, native});
     // Mount roots wait until the tree around them is known, then go in depth-first order, so the first
     // of two ways to a directory is the one a single walker would have taken.

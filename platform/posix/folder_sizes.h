@@ -41,9 +41,15 @@ class FolderSizes {
 
  private:
   struct Memory;
+  struct MountRoots;
+  // The root directories of all mounts, read again only after the mount table has changed.
+  const MountRoots& CurrentMountRoots();
+
   unsigned threads_;
   std::mutex mutex_;  // one measurement or lookup at a time
   std::unique_ptr<Memory> scan_;  // set between BeginScan and EndScan
+  int mountTable_;  // /proc/self/mountinfo, open to be told of changes
+  std::unique_ptr<MountRoots> mountRoots_;
 };
 
 }  // namespace korvane::posix

@@ -1,5 +1,6 @@
 // korvane drives and korvane snapshot on real directory trees: the records and their order, the names
-// whose GBK bytes look like separators, links and other filesystems, a stop by Ctrl-C, one running copy.
+// whose GBK bytes look like separators, links and other filesystems, a stop by Ctrl-C; and the window's
+// single-instance guards on the real services.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,6 +12,9 @@
 #include <functional>
 #include <vector>
 
+#include "app/main_controller.h"
+#include "app/main_form.h"
+#include "platform/headless/headless_toolkit.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/text_encoding.h"
 #include "snapshot/chunk_cipher.h"
@@ -198,31 +202,51 @@ TEST_F(Snapshot, CtrlCStopsTheWalkAndWritesNothing) {
   EXPECT_TRUE(Snapshots().empty());
 }
 
-TEST_F(Snapshot, ASecondCopyEndsSilently) {
-  // A copy holding the mutex: this test process, through the same services.
+TEST_F(Snapshot, CommandsRunSideBySide) {
+  // The command line takes no single-instance guard: a running copy of the program does not stop it.
+  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  PosixFileSystem running;
+  ASSERT_FALSE(running.NamedMutexExists(kPassPhrase));
+  const Outcome listed = Run("drives", Environment());
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out, "");
+}
+
+// The window on the real Linux services: the process names of /proc and the lock file.
+struct LinuxWindow {
+  PosixFileSystem files;
+  HeadlessToolkit toolkit{MainWindowForm()};
+  ProgramState state;
+  MainController controller{{toolkit, files, state}};
+  LinuxWindow() {
+    toolkit.SetEventHandler([this](const Event& event) { controller.HandleEvent(event); });
+    toolkit.Open();
+  }
+};
+
+TEST_F(Snapshot, TheWindowEndsASecondCopyOnLinux) {
   setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
   {
-    PosixFileSystem running;
-    ASSERT_FALSE(running.NamedMutexExists(kPassPhrase));
-    const Outcome second = Run("drives", Environment());
-    EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.out, "");
-    EXPECT_NE(second.err.find("another copy of Korvane is running"), std::string::npos) << second.err;
+    LinuxWindow first;
+    ASSERT_FALSE(first.toolkit.exitCode());
+    LinuxWindow second;
+    EXPECT_EQ(second.toolkit.exitCode(), 0);
+    EXPECT_EQ(second.toolkit.ComboCount(Control::盘符框), 0);
+    EXPECT_FALSE(first.toolkit.exitCode());
   }
-  EXPECT_NE(Run("drives", Environment()).out, "");
-
-  // Another process of the program's name: a copy of sleep called korvane.
-  const fs::path impostor = dir_ / "korvane";
-  fs::copy_file("/bin/sleep", impostor);
+  // The lock went with the first window; a process of this program's file name ends a new one.
+  const fs::path namesake = dir_ / fs::read_symlink("/proc/self/exe").filename();
+  fs::copy_file("/bin/sleep", namesake);
   pid_t sleeper = 0;
-  std::vector<char*> argv{const_cast<char*>(impostor.c_str()), const_cast<char*>("30"), nullptr};
-  ASSERT_EQ(posix_spawn(&sleeper, impostor.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  std::vector<char*> argv{const_cast<char*>(namesake.c_str()), const_cast<char*>("30"), nullptr};
+  ASSERT_EQ(posix_spawn(&sleeper, namesake.c_str(), nullptr, nullptr, argv.data(), environ), 0);
   usleep(100'000);
-  const Outcome blocked = Run("drives", Environment());
+  LinuxWindow blocked;
   kill(sleeper, SIGKILL);
   waitpid(sleeper, nullptr, 0);
-  EXPECT_EQ(blocked.status, 0);
-  EXPECT_EQ(blocked.out, "");
+  EXPECT_EQ(blocked.toolkit.exitCode(), 0);
+  LinuxWindow alone;
+  EXPECT_FALSE(alone.toolkit.exitCode());
 }
 
 }  // namespace
