@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "app/private_snapshots.h"
 #include "snapshot/value_format.h"
 
 namespace korvane {
@@ -64,6 +65,7 @@ void OnDriveSelected(ProgramContext& context) {
     state.systemVersionTag = "_[" + version + "]";
   }
   toolkit.SetText(Control::过程框, line);
+  RebuildPrivateSnapshotList(context);
 }
 
 }  // namespace korvane

@@ -1,4 +1,5 @@
-// The controller behind the main window: start-up, saving a snapshot on the workers, and closing.
+// The controller behind the main window: start-up, saving a snapshot and comparing on the workers, the
+// list's clicks, the reference boxes, layout events, and closing.
 #pragma once
 
 #include "app/program_state.h"
@@ -6,8 +7,10 @@
 namespace korvane {
 
 struct ControllerOptions {
-  // The window keeps to one running copy; a scripted user such as the command line need not.
+  // The window keeps to one running copy and keeps its choices in CF.ini; a scripted user such as the
+  // command line does neither.
   bool singleInstance = true;
+  bool settings = true;
 };
 
 class MainController {
@@ -21,9 +24,14 @@ class MainController {
  private:
   void OnCreated();
   void OnSaveSnapshotClicked();
+  void OnCompareClicked();
+  // Asks the running comparison to end and waits until it has.
+  void StopComparison();
   void OnCloseRequested();
+  void OnListDoubleClicked();
+  void OnListRightClicked();
 
-  // Enables the input controls and sets " 空闲中".
+  // Enables the input controls, captions 比对按钮 "开始比对" and sets " 空闲中".
   void RestoreIdle();
   // Starts a worker; on failure the controls and the status return to idle and 0 is returned.
   ThreadHandle StartWorker(void (*body)(ProgramContext&));

@@ -1,6 +1,8 @@
 // The form of the main window.
 #include "app/main_form.h"
 
+#include "compare/builtin_catalog.h"
+
 namespace korvane {
 
 const WindowForm& MainWindowForm() {
@@ -19,20 +21,7 @@ const WindowForm& MainWindowForm() {
           {编辑框3, editField, {693, 78, 50, 24}, " 状态：", {}, {}, 外形框1},
           {状态框, editField, {743, 78, 76, 24}, " 空闲中", {}, {}, 外形框1},
           {标签4, label, {15, 41, 60, 24}, "初装快照：", {}, {}, 外形框1},
-          {内部参照, comboBox, {76, 43, 420, 20}, "",
-           {"Windows 11 Pro for Workstations 21H2 [10.0.22000.194] 22.47GB",
-            "Windows Server 2022 Datacenter 21H2 [10.0.20348.169] 12.24GB",
-            "Windows 10 Enterprise LTSC 21H2 [10.0.19044.1288] 21.57GB",
-            "Windows Server 2019 Datacenter 1809 [10.0.17763.379] 10.81GB",
-            "Windows 8.1[6.3.9600.17415] 16.51GB",
-            "Windows 8 Pro [6.2.9200.16384] 18.77GB",
-            "Windows 7 Ultimate [6.1.7601.17514] 25.69GB",
-            "Windows Server 2008 Datacenter R2 SP1 [6.1.7601] 19.01GB",
-            "Windows Vista Ultimate [6.0.6002.18005] 17.02GB",
-            "Windows Server 2003 Enterprise SP1 [5.2.3790.1830] 3.55GB",
-            "Windows XP SP3 [5.1.2600.5512] 3.72GB",
-            "选择此项进行比对,可列出所选分区目录及体积,可限制大小,并输出文件"},
-           {}, 外形框1},
+          {内部参照, comboBox, {76, 43, 420, 20}, "", BuiltInCatalog::Standard().itemTexts(), {}, 外形框1},
           {标签3, label, {15, 9, 60, 24}, "私人快照：", {}, {}, 外形框1},
           {外部参照, comboBox, {76, 11, 420, 20}, "", {}, {}, 外形框1},
           {外形框2, frame, {504, 7, 312, 64}, "", {}, {}, 外形框1},

@@ -5,6 +5,10 @@
 #include <atomic>
 #include <string>
 
+#include "app/window_layout.h"
+#include "compare/builtin_catalog.h"
+#include "compare/column_sorter.h"
+#include "compare/reference_snapshot.h"
 #include "platform/file_system.h"
 #include "platform/window_toolkit.h"
 #include "snapshot/scan_table.h"
@@ -24,15 +28,19 @@ struct ProgramState {
   ThreadHandle scanWorker = 0;
   ThreadHandle outputWorker = 0;
   ThreadHandle compareWorker = 0;
-  // The main window's size as its form gives it, for the layout.
-  int windowWidth = 0;
-  int windowHeight = 0;
+  // What the last comparison loaded, and the text of the last statistics file.
+  ReferenceSnapshot reference;
+  Bytes statisticsText;
+  // The list's sort directions and the window's layout, for as long as the window lives.
+  SortState sort;
+  LayoutState layout;
 };
 
 struct ProgramContext {
   WindowToolkit& toolkit;
   FileSystemServices& files;
   ProgramState& state;
+  const BuiltInCatalog* catalog = &BuiltInCatalog::Standard();
 };
 
 // The texts of 状态框 that carry the status protocol.

@@ -182,6 +182,9 @@ class Plan:
     def hex(self, digits):
         return "".join(self.rng.choice("0123456789abcdef") for _ in range(digits))
 
+    def package(self):
+        return f"Package_{self.rng.randrange(10**4)}_for_KB{self.rng.randrange(4_000_000, 5_100_000)}"
+
     def guid(self):
         return "{%s-%s-%s-%s-%s}" % (self.hex(8), self.hex(4), self.hex(4), self.hex(4), self.hex(12))
 
@@ -191,7 +194,8 @@ class Plan:
         roll = rng.random()
         if style == "user":
             if extension == "jpg" and roll < 0.6:
-                stem = f"IMG_{rng.randrange(2015, 2025)}{rng.randrange(1, 13):02}{rng.randrange(1, 29):02}_{rng.randrange(10**6):06}"
+                day = f"{rng.randrange(2015, 2025)}{rng.randrange(1, 13):02}{rng.randrange(1, 29):02}"
+                stem = f"IMG_{day}_{rng.randrange(10**6):06}"
             elif roll < 0.55:
                 stem = rng.choice(CHINESE_WORDS) + (f" {rng.randrange(2012, 2025)}" if rng.random() < 0.5 else "") + \
                     (f"({rng.randrange(1, 9)})" if rng.random() < 0.2 else "")
@@ -248,7 +252,8 @@ def plan_fixed(plan, dir_ratio, file_ratio):
         plan.directory(root, name)
     system_volume = plan.paths.index("System Volume Information")
     for _ in range(4):  # restore points: a few files of up to gigabytes
-        plan.file(system_volume, plan.guid() + "{3808876b-c176-4e48-b7ae-04046e6cc752}", rng.randrange(200 << 20, 1500 << 20))
+        plan.file(system_volume, plan.guid() + "{3808876b-c176-4e48-b7ae-04046e6cc752}",
+                  rng.randrange(200 << 20, 1500 << 20))
 
     windows = plan.directory(root, "Windows")
     plan.file(windows, "MEMORY.DMP", 900_000_000)
@@ -300,10 +305,11 @@ def plan_fixed(plan, dir_ratio, file_ratio):
         for _ in range(rng.randrange(2, 12)):
             plan.file(package, plan.file_name("windows"))
         if rng.random() < 0.15:
-            plan.file(plan.directory(package, rng.choice(["x64", "Display.NvContainer", "zh-CN"])), plan.file_name("windows"))
+            nested = plan.directory(package, rng.choice(["x64", "Display.NvContainer", "zh-CN"]))
+            plan.file(nested, plan.file_name("windows"))
     catroot = plan.chain(system32, "catroot", "{F750E6C3-38EE-11D1-85E5-00C04FC295EE}")
     for _ in range(f(1_000)):
-        plan.file(catroot, f"Package_{rng.randrange(10**4)}_for_KB{rng.randrange(4_000_000, 5_100_000)}~31bf3856ad364e35~amd64~~{plan.hex(6)}.cat")
+        plan.file(catroot, f"{plan.package()}~31bf3856ad364e35~amd64~~{plan.hex(6)}.cat")
     config = plan.directory(system32, "config")
     for name in ["SYSTEM", "SOFTWARE", "SAM", "SECURITY", "DEFAULT", "COMPONENTS", "DRIVERS"]:
         plan.file(config, name, rng.randrange(256 << 10, 120 << 20))
@@ -315,7 +321,7 @@ def plan_fixed(plan, dir_ratio, file_ratio):
         plan.file(syswow64, plan.file_name("windows"))
     packages = plan.chain(windows, "servicing", "Packages")
     for _ in range(f(2_500)):
-        stem = f"Package_{rng.randrange(10**4)}_for_KB{rng.randrange(4_000_000, 5_100_000)}~31bf3856ad364e35~amd64~~10.0.1.{rng.randrange(20)}"
+        stem = f"{plan.package()}~31bf3856ad364e35~amd64~~10.0.1.{rng.randrange(20)}"
         plan.file(packages, stem + ".mum")
         plan.file(packages, stem + ".cat")
     installer = plan.directory(windows, "Installer")
@@ -388,8 +394,8 @@ def plan_fixed(plan, dir_ratio, file_ratio):
     program_data = plan.directory(root, "ProgramData")
     windows_apps = plan.directory(program_files, "WindowsApps")
     for _ in range(d(300)):
-        plan.directory(windows_apps, f"Microsoft.{rng.choice(COMPONENT_WORDS).capitalize()}_"
-                                     f"{rng.randrange(1, 12)}.{rng.randrange(2400)}.{rng.randrange(100)}.0_x64__8wekyb3d8bbwe")
+        version = f"{rng.randrange(1, 12)}.{rng.randrange(2400)}.{rng.randrange(100)}.0"
+        plan.directory(windows_apps, f"Microsoft.{rng.choice(COMPONENT_WORDS).capitalize()}_{version}_x64__8wekyb3d8bbwe")
     apps = []
     for name in ENGLISH_WORDS + ["腾讯", "网易云音乐", "搜狗输入法", "百度网盘", "Windows Kits", "Dell"]:
         apps.append(plan.directory(rng.choice([program_files, program_files, program_files_x86]), name))
@@ -496,15 +502,14 @@ def main():
         print(f"make_tree: {target} is already generated ({recorded['summary']})")
         return
 
+    if os.path.lexists(target) and recorded is None and (not os.path.isdir(target) or os.listdir(target)):
+        sys.exit(f"make_tree: {target} exists, is not empty and carries no stamp; remove it yourself")
+    started = time.monotonic()
+    plan = build_plan(options.seed, options.dirs, options.files, options.depth)
     if os.path.lexists(target):
-        if recorded is None and (not os.path.isdir(target) or os.listdir(target)):
-            sys.exit(f"make_tree: {target} exists, is not empty and carries no stamp; remove it yourself")
         shutil.rmtree(target) if os.path.isdir(target) and not os.path.islink(target) else os.remove(target)
     if os.path.exists(stamp_path):
         os.remove(stamp_path)
-
-    started = time.monotonic()
-    plan = build_plan(options.seed, options.dirs, options.files, options.depth)
     partial = target + ".partial"
     if os.path.lexists(partial):
         shutil.rmtree(partial)

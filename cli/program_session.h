@@ -46,7 +46,7 @@ class ProgramSession {
   PosixFileSystem files_;
   HeadlessToolkit toolkit_{MainWindowForm()};
   ProgramState state_;
-  MainController controller_{{toolkit_, files_, state_}, {.singleInstance = false}};
+  MainController controller_{{toolkit_, files_, state_}, {.singleInstance = false, .settings = false}};
 };
 
 }  // namespace korvane

@@ -13,15 +13,30 @@ void ScanWorker(ProgramContext& context) {
   context.toolkit.SetText(Control::状态框, kStatusIdle);
 }
 
+namespace {
+
+// The scan's output: records in the table, each path with its final "\".
+class ScanTableOutput final : public WalkOutput {
+ public:
+  explicit ScanTableOutput(ScanTable& table) : table_(table) {}
+  void record(std::string_view path, int64_t size) override { table_.append(std::string(path) + "\\", size); }
+
+ private:
+  ScanTable& table_;
+};
+
+}  // namespace
+
 void ScanDrive(ProgramContext& context, std::string_view driveLetter, int64_t minimumSize) {
   const std::string drive = std::string(driveLetter) + ":";
   context.files.BeginScan();
   context.state.scanTable.append(drive + "\\", VolumeUsedBytes(context.files, drive));
-  DirectoryWalk(context, drive, minimumSize);
+  ScanTableOutput output(context.state.scanTable);
+  DirectoryWalk(context, drive, minimumSize, output);
   context.files.EndScan();
 }
 
-void DirectoryWalk(ProgramContext& context, std::string_view path, int64_t minimumSize) {
+void DirectoryWalk(ProgramContext& context, std::string_view path, int64_t minimumSize, WalkOutput& output) {
   const std::string directory = std::string(path) + "\\";
   std::vector<std::string> children;
   {
@@ -37,8 +52,8 @@ void DirectoryWalk(ProgramContext& context, std::string_view path, int64_t minim
         context.toolkit.SetText(Control::过程框, " 当前已枚举" + context.state.selectedDrive + "盘目录" +
                                                     std::to_string(table.enumerated) + "个，尚未完成，请勿操作");
         if (size >= minimumSize) {
+          output.record(child, size);
           children.push_back(name);
-          table.append(child + "\\", size);
         }
       }
       context.toolkit.PumpIfInput();
@@ -48,7 +63,7 @@ void DirectoryWalk(ProgramContext& context, std::string_view path, int64_t minim
   }
   if (context.state.stopRequested) return;
   for (const std::string& name : children) {
-    if (HasSubdirectory(context.files, directory + name)) DirectoryWalk(context, directory + name, minimumSize);
+    if (HasSubdirectory(context.files, directory + name)) DirectoryWalk(context, directory + name, minimumSize, output);
     context.toolkit.PumpIfInput();
   }
 }

@@ -139,17 +139,21 @@ std::unique_ptr<DirectoryListing> MemoryFileSystem::FindEntries(std::string_view
   const std::lock_guard lock(mutex_);
   const auto [parent, wildcard] = SplitLast(pattern);
   std::vector<std::string> names;
+  // Whole files (the program directory's) may lie in a directory that the drive trees do not hold.
   const Directory* directory = Find(parent);
-  if (!directory || directory->unreadable) return std::make_unique<VectorListing>(names);
+  if (directory && directory->unreadable) return std::make_unique<VectorListing>(names);
   if (kind == EntryKind::directories) {
+    if (!directory) return std::make_unique<VectorListing>(names);
     names = {".", ".."};
     for (const std::string& name : directory->subdirectories) {
       if (MatchesSearchPattern(wildcard, name)) names.push_back(name);
     }
     return std::make_unique<VectorListing>(names);
   }
-  for (const auto& [name, size] : directory->files) {
-    if (MatchesSearchPattern(wildcard, name)) names.push_back(name);
+  if (directory) {
+    for (const auto& [name, size] : directory->files) {
+      if (MatchesSearchPattern(wildcard, name)) names.push_back(name);
+    }
   }
   for (const auto& [path, contents] : files_) {
     const auto [fileParent, name] = SplitLast(path);
@@ -188,21 +192,33 @@ int64_t MemoryFileSystem::FolderSize(std::string_view path) {
   return TotalBelow(key);
 }
 
+std::map<std::string, Bytes>::iterator MemoryFileSystem::FindFile(std::string_view path) {
+  const std::string lowered = AsciiLower(path);
+  for (auto file = files_.begin(); file != files_.end(); ++file) {
+    if (AsciiLower(file->first) == lowered) return file;
+  }
+  return files_.end();
+}
+
 bool MemoryFileSystem::FileExists(std::string_view path) {
   const std::lock_guard lock(mutex_);
-  return files_.contains(std::string(path));
+  return FindFile(path) != files_.end();
 }
 
 Bytes MemoryFileSystem::ReadWholeFile(std::string_view path) {
   const std::lock_guard lock(mutex_);
-  const auto found = files_.find(std::string(path));
+  const auto found = FindFile(path);
   return found == files_.end() ? Bytes() : found->second;
 }
 
 bool MemoryFileSystem::WriteWholeFile(std::string_view path, std::string_view contents) {
   const std::lock_guard lock(mutex_);
   if (failWrites_) return false;
-  files_[std::string(path)] = Bytes(contents);
+  if (const auto found = FindFile(path); found != files_.end()) {
+    found->second = Bytes(contents);
+  } else {
+    files_[std::string(path)] = Bytes(contents);
+  }
   return true;
 }
 

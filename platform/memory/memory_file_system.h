@@ -46,7 +46,7 @@ class MemoryFileSystem final : public FileSystemServices {
   void FailWrites(bool fail) { failWrites_ = fail; }
 
   // Looking at it afterwards.
-  // The stored files (written or added with PutFile) by path.
+  // The stored files (written or added with PutFile) by path; names match without regard to letter case.
   std::map<std::string, Bytes> StoredFiles() const;
   void PutFile(std::string_view path, Bytes contents);
   int FolderSizeQueries(std::string_view directory) const;
@@ -88,6 +88,8 @@ class MemoryFileSystem final : public FileSystemServices {
     std::string fileSystemName;
   };
 
+  // A whole file by its path, letter case aside as in Windows names.
+  std::map<std::string, Bytes>::iterator FindFile(std::string_view path);
   // The directory at a path ("C:\A" or "C:\A\"), null when there is none or it has vanished.
   Directory* Find(std::string_view path);
   Directory& Make(std::string_view path);

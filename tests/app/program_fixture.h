@@ -24,8 +24,9 @@ struct Shown {
 };
 
 struct Program {
-  explicit Program(std::shared_ptr<MemoryMachine> machine = std::make_shared<MemoryMachine>())
-      : files(std::move(machine)) {
+  explicit Program(std::shared_ptr<MemoryMachine> machine = std::make_shared<MemoryMachine>(),
+                   const BuiltInCatalog& catalog = BuiltInCatalog::Standard())
+      : files(std::move(machine)), controller({toolkit, files, state, &catalog}) {
     toolkit.SetEventHandler([this](const Event& event) { controller.HandleEvent(event); });
     toolkit.AddTextObserver([this](Control control, const std::string& text) {
       if (control != Control::过程框 && control != Control::状态框) return;
@@ -71,7 +72,7 @@ struct Program {
   MemoryFileSystem files;
   HeadlessToolkit toolkit{MainWindowForm()};
   ProgramState state;
-  MainController controller{{toolkit, files, state}};
+  MainController controller;
   std::mutex shownMutex;
   std::vector<korvane::Shown> shown;
 };
