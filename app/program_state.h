@@ -28,9 +28,10 @@ struct ProgramState {
   ThreadHandle scanWorker = 0;
   ThreadHandle outputWorker = 0;
   ThreadHandle compareWorker = 0;
-  // What the last comparison loaded, and the text of the last statistics file.
+  // What the last comparison loaded, and the text and name of the last statistics file.
   ReferenceSnapshot reference;
   Bytes statisticsText;
+  std::string statisticsFileName;
   // The list's sort directions and the window's layout, for as long as the window lives.
   SortState sort;
   LayoutState layout;

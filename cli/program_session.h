@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,32 +20,39 @@ class ProgramSession {
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
 
-  // Starts the window, without the single-instance guards: commands may run side by side.
-  void Open() { toolkit_.Open(); }
+  // Starts the window, without the single-instance guards and without CF.ini: commands may run side
+  // by side and leave the window's own choices alone.
+  void Open() { window_.Open(); }
+
+  HeadlessToolkit& window() { return window_; }
+  ProgramState& state() { return state_; }
 
   // The drive letters of 盘符框.
-  std::vector<std::string> Drives() { return toolkit_.ComboItems(Control::盘符框); }
+  std::vector<std::string> Drives() { return window_.ComboItems(Control::盘符框); }
   // Chooses a drive as a user does; false when the list has no such letter.
   bool SelectDrive(const std::string& letter);
+  // Chooses an item of a combo box and lets the window handle the choice.
+  void Choose(Control box, int index);
+  // Opens the list of 外部参照, which rebuilds it, and gives its entries.
+  std::vector<std::string> PrivateSnapshots();
   // The native directory a drive letter stands for.
   std::string NativeRoot(const std::string& letter) const;
-  std::string Message() { return toolkit_.GetText(Control::过程框); }
+  // The native path of a file in the program directory, and its bytes (empty when unreadable).
+  std::string ProgramFilePath(const std::string& name);
+  Bytes ReadProgramFile(const std::string& name);
+  std::string Message() { return window_.GetText(Control::过程框); }
 
   // Calls observer with each new text of 过程框, from whatever thread set it.
   void WatchMessages(std::function<void(const std::string&)> observer);
 
-  // Clicks 保存快照 and waits until the window is idle again.
-  void SaveSnapshot();
-  // Asks the walk to end early, as closing the window does; safe from a signal handler.
-  std::atomic<bool>& StopFlag() { return state_.stopRequested; }
-  // The native path of a file in the program directory.
-  std::string ProgramFilePath(const std::string& name);
+  // Clicks a button that starts a run and waits until the window is idle again, the run's thread ended.
+  void Run(Control button);
 
  private:
   PosixFileSystem files_;
-  HeadlessToolkit toolkit_{MainWindowForm()};
+  HeadlessToolkit window_{MainWindowForm()};
   ProgramState state_;
-  MainController controller_{{toolkit_, files_, state_}, {.singleInstance = false, .settings = false}};
+  MainController controller_{{window_, files_, state_}, {.singleInstance = false, .settings = false}};
 };
 
 }  // namespace korvane

@@ -66,7 +66,8 @@ void StatisticsExport(ProgramContext& context, std::string_view driveLetter, int
   DirectoryWalk(context, drive, minimumSize, output);
   files.EndScan();
 
-  const std::string name = std::string(driveLetter) + "盘目录统计列表_" +
+  std::string& name = context.state.statisticsFileName;
+  name = std::string(driveLetter) + "盘目录统计列表_" +
                            DateTimeText(files.LocalNow(), files.Uses24HourClock(), 3, 0) + "_" +
                            std::to_string(output.rows()) + ".csv";
   files.WriteWholeFile(files.ProgramDirectory() + "\\" + name, context.state.statisticsText);
