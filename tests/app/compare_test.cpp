@@ -85,6 +85,16 @@ TEST_F(Compare, ListsASubdirectoryWhoseGrowthExplainsItsParent) {
   EXPECT_EQ(program.toolkit.ListRows()[1][6], "10MB");
 }
 
+TEST_F(Compare, ReadsAListedSubdirectorysSizeWhateverItsNameHolds) {
+  // 亅 ends in the byte "|": the size of the row below A is the one after its line's separator.
+  Program& program = Start("C:\\|10737418240\r\nC:\\A\\|10485760\r\nC:\\A\\亅\\|2097152\r\n");
+  program.files.AddFile("C:\\A\\亅\\f", 7 * kMB);
+  program.files.AddFile("C:\\A\\g", 8 * kMB);
+  Open();
+  RunComparison("1");
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"C:\\A\\亅\\ 5242880"}));
+}
+
 TEST_F(Compare, ListsEveryDirectoryOfANewTreeAndTheRootLast) {
   Program& program = Start("C:\\|1073741824\r\nC:\\Old\\|1048576\r\n");
   program.files.AddFile("C:\\Old\\f", kMB);

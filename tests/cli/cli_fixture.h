@@ -11,6 +11,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -50,6 +53,38 @@ class CliTest : public ::testing::Test {
   }
 
   fs::path dir_;
+};
+
+// Literals here are GBK, as everywhere in the program; names on disk and the command's output are UTF-8.
+inline std::string U(const std::string& gbk) { return Gb18030ToUtf8(gbk).text; }
+
+inline void MakeFile(const fs::path& path, uintmax_t size) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).close();
+  fs::resize_file(path, size);  // sparse: the logical size counts
+}
+
+// A directory tree that drive T stands for, and a program directory.
+class TreeTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    tree_ = dir_ / "tree";
+    home_ = dir_ / "home";
+    fs::create_directories(tree_);
+    fs::create_directories(home_);
+  }
+  std::string Environment() const { return "KORVANE_DRIVES='T=" + tree_.string() + "' XDG_RUNTIME_DIR=" + dir_.string(); }
+  // Runs a command with --home and the drive map.
+  Outcome RunOnTree(const std::string& arguments) const { return Run("--home " + home_.string() + " " + arguments, Environment()); }
+  Outcome SaveSnapshot() const { return RunOnTree("snapshot --drive T"); }
+  std::vector<fs::path> Snapshots() const {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(home_)) files.push_back(entry.path());
+    return files;
+  }
+
+  fs::path tree_, home_;
 };
 
 }  // namespace korvane

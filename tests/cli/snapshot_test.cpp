@@ -25,9 +25,6 @@ extern char** environ;
 namespace korvane {
 namespace {
 
-// Literals here are GBK, as everywhere in the program; names on disk and the command's output are UTF-8.
-std::string U(const std::string& gbk) { return Gb18030ToUtf8(gbk).text; }
-
 // The snapshot lines below the root that a walk of root gives, as UTF-8: each directory's children
 // (dot names and links passed over) as one block, then each child's own blocks, in listing order.
 std::string ExpectedLines(const fs::path& root) {
@@ -68,31 +65,7 @@ std::string ExpectedLines(const fs::path& root) {
   return lines;
 }
 
-void MakeFile(const fs::path& path, uintmax_t size) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary).close();
-  fs::resize_file(path, size);  // sparse: the logical size counts
-}
-
-class Snapshot : public CliTest {
- protected:
-  void SetUp() override {
-    CliTest::SetUp();
-    tree_ = dir_ / "tree";
-    home_ = dir_ / "home";
-    fs::create_directories(tree_);
-    fs::create_directories(home_);
-  }
-  std::string Environment() const { return "KORVANE_DRIVES='T=" + tree_.string() + "' XDG_RUNTIME_DIR=" + dir_.string(); }
-  Outcome SaveSnapshot() const { return Run("--home " + home_.string() + " snapshot --drive T", Environment()); }
-  std::vector<fs::path> Snapshots() const {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(home_)) files.push_back(entry.path());
-    return files;
-  }
-
-  fs::path tree_, home_;
-};
+using Snapshot = TreeTest;
 
 TEST_F(Snapshot, RecordsARealTreeInWalkOrder) {
   // In GBK, 乗 and 亅 end in the bytes "\" and "|".
