@@ -16,7 +16,8 @@ std::vector<std::string> DriveLetters(FileSystemServices& files);
 void FillDriveList(ProgramContext& context);
 
 // The handler of a choice in 盘符框: nothing when the drive is the one handled last; otherwise the new
-// selected drive, its system version tag and its information line in 过程框.
+// selected drive, its system version tag, its information line in 过程框 and its saved snapshots in
+// 外部参照.
 void OnDriveSelected(ProgramContext& context);
 
 }  // namespace korvane

@@ -55,7 +55,7 @@ std::string ScanKey(std::string_view corePath) {
   const posix::CorePathParts parts = posix::SplitDrive(corePath);
   std::string key = parts.drive ? std::string{*parts.drive, ':'} : std::string();
   std::string_view rest = parts.rest;
-  if (!rest.empty() && posix::LastSeparator(rest) == rest.size() - 1) rest.remove_suffix(1);
+  if (!rest.empty() && LastPathSeparator(rest) == rest.size() - 1) rest.remove_suffix(1);
   key.append(rest);
   return key;
 }
@@ -261,9 +261,9 @@ VersionNumbers PosixFileSystem::NtVersionNumbers() {
 std::unique_ptr<DirectoryListing> PosixFileSystem::FindEntries(std::string_view pattern, EntryKind kind) {
   std::string_view directory;
   std::string_view wildcard = pattern;
-  if (const std::optional<size_t> separator = posix::LastSeparator(pattern)) {
-    directory = pattern.substr(0, *separator + 1);
-    wildcard = pattern.substr(*separator + 1);
+  if (const size_t separator = LastPathSeparator(pattern); separator != std::string_view::npos) {
+    directory = pattern.substr(0, separator + 1);
+    wildcard = pattern.substr(separator + 1);
   } else if (posix::SplitDrive(pattern).drive) {
     directory = pattern.substr(0, 2);
     wildcard = pattern.substr(2);

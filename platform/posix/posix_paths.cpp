@@ -125,18 +125,6 @@ CorePathParts SplitDrive(std::string_view corePath) {
   return {std::nullopt, corePath};
 }
 
-std::optional<size_t> LastSeparator(std::string_view corePath) {
-  std::optional<size_t> last;
-  for (size_t at = 0; at < corePath.size(); ++at) {
-    if (IsGbkLeadByte(static_cast<unsigned char>(corePath[at]))) {
-      ++at;
-    } else if (corePath[at] == '\\') {
-      last = at;
-    }
-  }
-  return last;
-}
-
 std::string NativeText(std::string_view coreText) {
   // In UTF-8 every 0x5C byte is a "\" of its own, so the separators can be swapped after converting.
   std::string native = Gb18030ToUtf8(coreText).text;

@@ -44,8 +44,6 @@ struct CorePathParts {
 };
 CorePathParts SplitDrive(std::string_view corePath);
 
-// The position of the last "\" that is a character of its own, not the trail byte of a GBK character.
-std::optional<size_t> LastSeparator(std::string_view corePath);
 
 // Converts a GB18030 path text with "\" separators to UTF-8 with "/" separators.
 std::string NativeText(std::string_view coreText);
