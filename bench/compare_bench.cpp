@@ -1,4 +1,6 @@
-// Times the comparison pass, its reference index and the column sort on a system-drive-sized table, beside the plain searches the indexes replace.
+// Times the comparison pass, its index and the column sort on a system drive's rows, beside the plain searches.
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,10 +10,10 @@
 #include <functional>
 #include <numeric>
 #include <optional>
-#include <unordered_map>
 #include <random>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/main_form.h"
@@ -30,13 +32,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Milliseconds(const std::function<void()>& work) {
+// Wall time, and this thread's CPU time, which leaves out the time other work on the machine takes from it.
+struct Samples {
+  std::vector<double> wall, cpu;
+};
+
+double ThreadCpuMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+void Measure(Samples& samples, const std::function<void()>& work) {
+  const double cpu = ThreadCpuMilliseconds();
   const auto start = Clock::now();
   work();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  samples.wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  samples.cpu.push_back(ThreadCpuMilliseconds() - cpu);
 }
 
 double Median(std::vector<double> values) {
+  if (values.empty()) return NAN;
   std::sort(values.begin(), values.end());
   const size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -50,8 +66,8 @@ struct Directory {
   int depth = 0;
   int parent = -1;
   std::vector<int> children;
-  bool now = true;     // in the scan
-  bool before = true;  // in the reference
+  bool now = true;                 // in the scan
+  bool before = true;              // in the reference
   int64_t own = 0, ownBefore = 0;  // bytes of its own files
   int64_t total = 0, totalBefore = 0;
 };
@@ -62,23 +78,39 @@ class Drive {
 
   // Grows the drive until the scan would hold `directories` records, the reference about as many.
   void Grow(int directories) {
-    for (const char* path :
-         {"Windows\\System32\\DriverStore\\FileRepository\\", "Windows\\System32\\zh-CN\\", "Windows\\SysWOW64\\zh-CN\\",
-          "Windows\\Microsoft.NET\\Framework64\\v4.0.30319\\Temporary ASP.NET Files\\",
-          "Windows\\assembly\\NativeImages_v4.0.30319_64\\", "Windows\\servicing\\Packages\\",
-          "Windows\\SoftwareDistribution\\Download\\", "Windows\\Fonts\\", "Windows\\INF\\", "Windows\\Logs\\CBS\\",
-          "Windows\\Installer\\", "Program Files\\Common Files\\microsoft shared\\", "Program Files\\WindowsApps\\",
-          "Program Files\\Microsoft Office\\root\\Office16\\", "Program Files (x86)\\Microsoft\\Edge\\Application\\",
-          "Program Files (x86)\\腾讯\\QQ\\", "ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\",
-          "ProgramData\\Package Cache\\", "Users\\管理员\\AppData\\Local\\Microsoft\\Windows\\INetCache\\",
-          "Users\\管理员\\AppData\\Roaming\\Microsoft\\Windows\\Recent\\", "Users\\管理员\\文档\\", "Users\\管理员\\桌面\\",
-          "Users\\管理员\\下载\\", "Users\\Public\\Documents\\", "Recovery\\WindowsRE\\", "PerfLogs\\",
-          "$Recycle.Bin\\S-1-5-21-3623811015-3361044348-30300820-1013\\"}) {
+    for (const char* path : {"Windows\\System32\\DriverStore\\FileRepository\\",
+                             "Windows\\System32\\zh-CN\\",
+                             "Windows\\SysWOW64\\zh-CN\\",
+                             "Windows\\Microsoft.NET\\Framework64\\v4.0.30319\\Temporary ASP.NET Files\\",
+                             "Windows\\assembly\\NativeImages_v4.0.30319_64\\",
+                             "Windows\\servicing\\Packages\\",
+                             "Windows\\SoftwareDistribution\\Download\\",
+                             "Windows\\Fonts\\",
+                             "Windows\\INF\\",
+                             "Windows\\Logs\\CBS\\",
+                             "Windows\\Installer\\",
+                             "Program Files\\Common Files\\microsoft shared\\",
+                             "Program Files\\WindowsApps\\",
+                             "Program Files\\Microsoft Office\\root\\Office16\\",
+                             "Program Files (x86)\\Microsoft\\Edge\\Application\\",
+                             "Program Files (x86)\\腾讯\\QQ\\",
+                             "ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\",
+                             "ProgramData\\Package Cache\\",
+                             "Users\\管理员\\AppData\\Local\\Microsoft\\Windows\\INetCache\\",
+                             "Users\\管理员\\AppData\\Roaming\\Microsoft\\Windows\\Recent\\",
+                             "Users\\管理员\\文档\\",
+                             "Users\\管理员\\桌面\\",
+                             "Users\\管理员\\下载\\",
+                             "Users\\Public\\Documents\\",
+                             "Recovery\\WindowsRE\\",
+                             "PerfLogs\\",
+                             "$Recycle.Bin\\S-1-5-21-3623811015-3361044348-30300820-1013\\"}) {
       Ensure(std::string("C:\\") + path);
     }
-    // WinSxS: a wide, flat folder of long component names, the bulk of a system drive's directories.
+    // The random growth below stays out of WinSxS.
     growable_.resize(dirs_.size());
     std::iota(growable_.begin(), growable_.end(), 0);
+    // WinSxS: a wide, flat folder of long component names, the bulk of a system drive's directories.
     const int sxs = Ensure("C:\\Windows\\WinSxS\\");
     for (int i = 0; i < directories * 2 / 5; ++i) {
       const int component = Add(sxs, ComponentName());
@@ -92,8 +124,10 @@ class Drive {
     }
     for (Directory& dir : dirs_) {
       dir.own = Chance(0.3) ? 0 : static_cast<int64_t>(std::exp2(Uniform(8, 27)));
-      dir.ownBefore = dir.now && dir.before && Chance(0.45) ? static_cast<int64_t>(dir.own * Uniform(0.3, 1.0))
-                                                             : dir.now ? dir.own : static_cast<int64_t>(std::exp2(Uniform(8, 25)));
+      // Almost half of the directories that stayed have grown since the reference; gone ones had their own.
+      dir.ownBefore = dir.own;
+      if (!dir.now) dir.ownBefore = static_cast<int64_t>(std::exp2(Uniform(8, 25)));
+      else if (dir.before && Chance(0.45)) dir.ownBefore = static_cast<int64_t>(dir.own * Uniform(0.3, 1.0));
     }
     // Parents come before their children, so one backward sweep sums every subtree.
     for (size_t i = dirs_.size(); i-- > 1;) {
@@ -117,8 +151,6 @@ class Drive {
     table.enumerated = table.count() - 1;
     return table;
   }
-
-  const std::vector<Directory>& dirs() const { return dirs_; }
 
  private:
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
@@ -172,29 +204,80 @@ class Drive {
 
   std::string ComponentName() {
     static const char* const arch[] = {"amd64", "amd64", "x86", "wow64", "msil"};
-    static const char* const part[] = {"microsoft-windows-servicingstack", "microsoft-windows-i..national-core-ime",
-                                       "microsoft-windows-t..etworking-mpssvc", "microsoft.windows.common-controls",
-                                       "microsoft-windows-shell32", "microsoft-windows-a..ence-infrastructure",
-                                       "microsoft-windows-directx-direct3d11", "microsoft-windows-font-truetype-simsun",
-                                       "microsoft-windows-d..ommon-inbox-drivers", "netfx4-system.web"};
+    static const char* const part[] = {"microsoft-windows-servicingstack",
+                                       "microsoft-windows-i..national-core-ime",
+                                       "microsoft-windows-t..etworking-mpssvc",
+                                       "microsoft.windows.common-controls",
+                                       "microsoft-windows-shell32",
+                                       "microsoft-windows-a..ence-infrastructure",
+                                       "microsoft-windows-directx-direct3d11",
+                                       "microsoft-windows-font-truetype-simsun",
+                                       "microsoft-windows-d..ommon-inbox-drivers",
+                                       "netfx4-system.web"};
     static const char* const lang[] = {"none", "none", "none", "zh-cn", "en-us"};
     return std::string(Pick(arch)) + "_" + Pick(part) + "_31bf3856ad364e35_10.0.19041." +
            std::to_string(random_() % 4000) + "_" + Pick(lang) + "_" + Hex(16);
   }
 
   std::string Name() {
-    static const char* const plain[] = {
-        "Microsoft", "Common Files", "Resources", "Themes", "Assets", "Cache", "Logs", "Temp", "Data", "Config",
-        "Plugins", "Extensions", "Locales", "Packages", "Modules", "Drivers", "x64", "x86", "amd64", "bin", "lib",
-        "Images", "Icons", "Help", "Backup", "Settings", "User Data", "Default", "Code Cache", "GPUCache",
-        "Service Worker", "CacheStorage", "IndexedDB", "Local Storage", "leveldb", "Crashpad", "Profiles",
-        "Application", "Update", "Setup", "Tools", "Shared", "Runtime", "Components", "Templates", "Media",
-        "en-US", "zh-CN", "WindowsPowerShell", "Speech_OneCore", "SystemResources", "Windows.UI.Xaml"};
+    static const char* const plain[] = {"Microsoft",
+                                        "Common Files",
+                                        "Resources",
+                                        "Themes",
+                                        "Assets",
+                                        "Cache",
+                                        "Logs",
+                                        "Temp",
+                                        "Data",
+                                        "Config",
+                                        "Plugins",
+                                        "Extensions",
+                                        "Locales",
+                                        "Packages",
+                                        "Modules",
+                                        "Drivers",
+                                        "x64",
+                                        "x86",
+                                        "amd64",
+                                        "bin",
+                                        "lib",
+                                        "Images",
+                                        "Icons",
+                                        "Help",
+                                        "Backup",
+                                        "Settings",
+                                        "User Data",
+                                        "Default",
+                                        "Code Cache",
+                                        "GPUCache",
+                                        "Service Worker",
+                                        "CacheStorage",
+                                        "IndexedDB",
+                                        "Local Storage",
+                                        "leveldb",
+                                        "Crashpad",
+                                        "Profiles",
+                                        "Application",
+                                        "Update",
+                                        "Setup",
+                                        "Tools",
+                                        "Shared",
+                                        "Runtime",
+                                        "Components",
+                                        "Templates",
+                                        "Media",
+                                        "en-US",
+                                        "zh-CN",
+                                        "WindowsPowerShell",
+                                        "Speech_OneCore",
+                                        "SystemResources",
+                                        "Windows.UI.Xaml"};
     // Some names carry a GBK trail byte 0x5C (東, 運, 誠): "\" bytes that are no separators.
-    static const char* const chinese[] = {"用户", "文档", "桌面", "下载", "图片", "音乐", "视频", "收藏夹",
-                                          "腾讯", "应用数据", "缓存", "临时文件", "输入法", "字体", "驱动程序",
-                                          "备份", "日志", "配置文件", "系统更新", "游戏", "工具", "浏览器", "新建文件夹",
-                                          "微信文件", "聊天记录", "東芝", "運行記錄", "誠品資料"};
+    static const char* const chinese[] = {"用户",     "文档",   "桌面",     "下载",     "图片",       "音乐",
+                                          "视频",     "收藏夹", "腾讯",     "应用数据", "缓存",       "临时文件",
+                                          "输入法",   "字体",   "驱动程序", "备份",     "日志",       "配置文件",
+                                          "系统更新", "游戏",   "工具",     "浏览器",   "新建文件夹", "微信文件",
+                                          "聊天记录", "東芝",   "運行記錄", "誠品資料"};
     static const char* const packaged[] = {"Microsoft.WindowsStore_12107.1001.15.0_x64__8wekyb3d8bbwe",
                                            "Microsoft.VCLibs.140.00_14.0.30704.0_x64__8wekyb3d8bbwe",
                                            "Microsoft.Windows.Photos_2021.21090.10008.0_x64__8wekyb3d8bbwe",
@@ -231,7 +314,9 @@ class Drive {
 
 // ---- The passes -----------------------------------------------------------------------------------------
 
-// One program's window and machine, as the compare button's worker sees them.
+// One program's window and machine, as the compare button's worker sees them. The passes run on the
+// thread that built the toolkit, its window thread; the program runs them on a worker, where
+// WaitPumping(0) returns at once instead of running the queued events (there are none here).
 struct Bench {
   MemoryFileSystem files;
   HeadlessToolkit toolkit{MainWindowForm()};
@@ -240,7 +325,8 @@ struct Bench {
 };
 
 // ComparisonPass with the plain searches in place of the indexes, on the same toolkit with the same
-// calls per step and per listed row, so that the two differ in their searches alone.
+// calls per step and per listed row (the progress text always in its zero-limit wording), so that the
+// two differ in their searches alone.
 void PlainComparisonPass(ProgramContext& context, const std::string& reference, int64_t minIncrement) {
   WindowToolkit& toolkit = context.toolkit;
   const ScanTable& table = context.state.scanTable;
@@ -276,7 +362,7 @@ void PlainComparisonPass(ProgramContext& context, const std::string& reference, 
   }
 }
 
-// The pass's toolkit calls alone, for the rows it listed: what the pass costs besides its searches.
+// The pass's toolkit calls and progress texts alone, for the rows it listed, their cells already formatted.
 void ToolkitCallsAlone(ProgramContext& context, const std::vector<std::vector<std::string>>& listedRows) {
   WindowToolkit& toolkit = context.toolkit;
   const int count = context.state.scanTable.count();
@@ -296,6 +382,20 @@ void ToolkitCallsAlone(ProgramContext& context, const std::vector<std::vector<st
   }
 }
 
+// The cells' texts the pass formats for the rows it listed: the depth, the sizes and their unit texts.
+size_t FormattingAlone(const std::vector<std::vector<std::string>>& listedRows) {
+  size_t bytes = 0;
+  for (size_t row = 0; row < listedRows.size(); ++row) {
+    const auto& cells = listedRows[row];
+    const int64_t size = TextToInteger(cells[3]), growth = TextToInteger(cells[5]);
+    for (const std::string& text : {std::to_string(row + 1), std::to_string(PathDepth(cells[2])), std::to_string(size),
+                                    SizeText(size), std::to_string(growth), SizeText(growth)}) {
+      bytes += text.size();
+    }
+  }
+  return bytes;
+}
+
 // Paths and growth of the listed rows: what two passes must agree on.
 std::vector<std::string> Listing(HeadlessToolkit& toolkit) {
   std::vector<std::string> rows;
@@ -303,8 +403,9 @@ std::vector<std::string> Listing(HeadlessToolkit& toolkit) {
   return rows;
 }
 
-void PrintRow(const std::string& what, double ms, int runs, const char* target = "") {
-  std::printf("  %-58s %10.1f %5d   %s\n", what.c_str(), ms, runs, target);
+void PrintRow(const std::string& what, const Samples& samples, const char* target = "") {
+  std::printf("  %-64s %9.1f %9.1f %5zu   %s\n", what.c_str(), Median(samples.wall), Median(samples.cpu),
+              samples.wall.size(), target);
 }
 
 std::string Thousands(int64_t n) {
@@ -334,28 +435,29 @@ int Run(int runs, bool withPlain) {
   std::printf("Scan table: %s directories, depth up to %d, mean path %zu bytes. Reference: %s lines, %.2f MB.\n",
               Thousands(bench.state.scanTable.count()).c_str(), depthMax, pathBytes / bench.state.scanTable.count(),
               Thousands(referenceLines).c_str(), reference.size() / 1e6);
-  std::printf("  %-58s %10s %5s   %s\n", "", "median ms", "runs", "target");
+  std::printf("  %-64s %9s %9s %5s   %s\n", "(medians in milliseconds)", "wall", "cpu", "runs", "target");
 
-  std::vector<double> times;
-  volatile int64_t sink = 0;  // keeps the bare lookups from being optimised away
+  Samples index;
   for (int i = 0; i < runs; ++i) {
     std::optional<Bytes> copy = reference;
     bench.state.reference.assign(std::nullopt);
-    times.push_back(Milliseconds([&] { bench.state.reference.assign(std::move(copy)); }));
+    Measure(index, [&] { bench.state.reference.assign(std::move(copy)); });
   }
-  PrintRow("reference index built (assign, once per load)", Median(times), runs);
+  PrintRow("reference index built (assign, once per load)", index);
 
-  times.clear();
+  Samples lookups;
+  volatile int64_t sink = 0;  // keeps the bare lookups and formatting from being optimised away
   for (int i = 0; i < runs; ++i) {
-    times.push_back(Milliseconds([&] {
+    Measure(lookups, [&] {
       int64_t sum = 0;
-      for (int r = 1; r <= bench.state.scanTable.count(); ++r) sum += bench.state.reference.lookup(bench.state.scanTable.path(r));
+      for (int r = 1; r <= bench.state.scanTable.count(); ++r)
+        sum += bench.state.reference.lookup(bench.state.scanTable.path(r));
       sink = sum;
-    }));
+    });
   }
-  PrintRow("  of a pass: its " + Thousands(bench.state.scanTable.count()) + " indexed lookups", Median(times), runs);
+  PrintRow("  the pass's " + Thousands(bench.state.scanTable.count()) + " indexed lookups alone", lookups);
 
-  // A zero limit lists most directories; 200 MB lists few.
+  // A zero limit lists a third of the directories; 200 MB lists few.
   struct Limit {
     const char* text;
     int unit;
@@ -366,29 +468,35 @@ int Run(int runs, bool withPlain) {
     bench.toolkit.SetSelectedIndex(Control::单位框, limit.unit);
     const int64_t minimum = MinIncrement(limit.text, limit.unit);
     const std::string label = *limit.text ? std::string(limit.text) + " MB" : "0";
-    times.clear();
+    Samples pass;
     for (int i = 0; i < runs; ++i) {
       bench.toolkit.ListClear(Control::列表框);
-      times.push_back(Milliseconds([&] { ComparisonPass(bench.context, minimum); }));
+      Measure(pass, [&] { ComparisonPass(bench.context, minimum); });
     }
     const std::vector<std::string> indexed = Listing(bench.toolkit);
-    const double pass = Median(times);
-    PrintRow("comparison pass, limit " + label + " (" + Thousands(static_cast<int64_t>(indexed.size())) + " rows listed)",
-             pass, runs, "< 50");
+    PrintRow(
+        "comparison pass, limit " + label + " (" + Thousands(static_cast<int64_t>(indexed.size())) + " rows listed)",
+        pass, "< 50");
 
     const auto listedRows = bench.toolkit.ListRows();
-    times.clear();
+    Samples calls;
     for (int i = 0; i < runs; ++i) {
       bench.toolkit.ListClear(Control::列表框);
-      times.push_back(Milliseconds([&] { ToolkitCallsAlone(bench.context, listedRows); }));
+      Measure(calls, [&] { ToolkitCallsAlone(bench.context, listedRows); });
     }
-    PrintRow("  of it: the same toolkit calls without searches", Median(times), runs);
+    PrintRow("  its toolkit calls and progress texts alone", calls);
+    Samples formatting;
+    for (int i = 0; i < runs; ++i)
+      Measure(formatting, [&] { sink = static_cast<int64_t>(FormattingAlone(listedRows)); });
+    PrintRow("  its cell formatting alone (PathDepth, to_string, SizeText x2)", formatting);
 
     if (withPlain) {
       bench.toolkit.ListClear(Control::列表框);
-      const double plain = Milliseconds([&] { PlainComparisonPass(bench.context, reference, minimum); });
-      PrintRow("plain-search pass, limit " + label + " (same toolkit calls)", plain, 1);
-      std::printf("  %-58s %9.0fx\n", "  plain / indexed", plain / pass);
+      Samples plain;
+      Measure(plain, [&] { PlainComparisonPass(bench.context, reference, minimum); });
+      PrintRow("plain-search pass, limit " + label + " (same toolkit calls)", plain);
+      std::printf("  %-64s %8.0fx %8.0fx\n", "  plain / indexed", Median(plain.wall) / Median(pass.wall),
+                  Median(plain.cpu) / Median(pass.cpu));
       if (Listing(bench.toolkit) != indexed) {
         std::printf("  !! the plain pass listed other rows than the indexed pass\n");
         ++failures;
@@ -421,16 +529,27 @@ int Run(int runs, bool withPlain) {
   static const char* const kTitles[] = {"ID", "level", "path", "size", "", "growth"};
   for (const int column : {0, 1, 2, 3, 5}) {
     // Each sort starts from the comparison's order; the group's flag alternates the direction.
-    std::vector<double> direction[2];
+    Samples direction[2];
     for (int i = 0; i < 2 * runs; ++i) {
       fill();
       const bool ascending = bench.state.sort.ascending[column == 5 ? 4 : column];
-      direction[ascending].push_back(Milliseconds([&] { ColumnSorter(bench.context, bench.state.sort, column); }));
+      Measure(direction[ascending], [&] { ColumnSorter(bench.context, bench.state.sort, column); });
+      // A sort that returned early (an empty list, a busy status) would time nothing: check the order.
+      const auto sorted = bench.toolkit.ListRows();
+      const auto outOfOrder = [&](const std::vector<std::string>& a, const std::vector<std::string>& b) {
+        const bool less = column == 2 ? a[2] < b[2] : TextToInteger(a[column]) < TextToInteger(b[column]);
+        const bool greater = column == 2 ? b[2] < a[2] : TextToInteger(b[column]) < TextToInteger(a[column]);
+        return ascending ? greater : less;
+      };
+      if (std::adjacent_find(sorted.begin(), sorted.end(), outOfOrder) != sorted.end()) {
+        std::printf("  !! column %d was not sorted\n", column);
+        ++failures;
+      }
     }
     for (const bool ascending : {false, true}) {
-      PrintRow("sort " + Thousands(static_cast<int64_t>(rows.size())) + " rows by column " + std::to_string(column) + " (" +
-                   kTitles[column] + (ascending ? ") ascending" : ") descending"),
-               Median(direction[ascending]), runs, "< 100");
+      PrintRow("sort " + Thousands(static_cast<int64_t>(rows.size())) + " rows by column " + std::to_string(column) +
+                   " (" + kTitles[column] + (ascending ? ") ascending" : ") descending"),
+               direction[ascending], "< 100");
     }
   }
   return failures == 0 ? 0 : 1;
@@ -441,7 +560,7 @@ int Run(int runs, bool withPlain) {
 
 int main(int argc, char** argv) {
   // --runs N sets the repetitions of the cheap measurements; --no-plain skips the slow plain passes.
-  int runs = 5;
+  int runs = 7;
   bool withPlain = true;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));

@@ -22,30 +22,38 @@ class ListedRows {
  public:
   bool empty() const { return sizes_.empty(); }
 
+  // The path must outlive the pass: the scan table's paths do.
   void add(std::string_view path, int64_t size) {
     for (size_t start = 0; start + 2 < path.size(); ++start) {
       if (path[start + 1] != ':' || path[start + 2] != '\\') continue;
       for (size_t end = path.find('\\', start + 2); end != std::string_view::npos; end = path.find('\\', end + 1)) {
-        sizes_.try_emplace(std::string(path.substr(start, end + 1 - start)), size);
+        sizes_.try_emplace(path.substr(start, end + 1 - start), size);
       }
     }
   }
 
   // The size of the listed row in which the path first occurs, 0 when it occurs in none.
   int64_t sizeBelow(std::string_view path) const {
-    const auto found = sizes_.find(std::string(path));
+    const auto found = sizes_.find(path);
     return found == sizes_.end() ? 0 : found->second;
   }
 
  private:
-  std::unordered_map<std::string, int64_t> sizes_;
+  std::unordered_map<std::string_view, int64_t> sizes_;
 };
 
 std::string ProgressLine(int step, int examined, int rows, bool zeroLimit, const std::string& limitLabel) {
-  std::string line = " 比对进度：" + std::to_string(step) + "/" + std::to_string(examined);
-  if (rows == 0) return zeroLimit ? line : line + "，未发现增量目录";
-  if (zeroLimit) return line + "，发现具有增量的目录" + std::to_string(rows) + "个";
-  return line + "，发现增量超过" + limitLabel + "的目录" + std::to_string(rows) + "个";
+  std::string line;
+  line.reserve(64 + limitLabel.size());
+  line.append(" 比对进度：").append(std::to_string(step)).append("/").append(std::to_string(examined));
+  if (rows == 0) {
+    if (!zeroLimit) line.append("，未发现增量目录");
+  } else if (zeroLimit) {
+    line.append("，发现具有增量的目录").append(std::to_string(rows)).append("个");
+  } else {
+    line.append("，发现增量超过").append(limitLabel).append("的目录").append(std::to_string(rows)).append("个");
+  }
+  return line;
 }
 
 std::string SummaryLine(int examined, int rows, bool zeroLimit, const std::string& limitLabel) {

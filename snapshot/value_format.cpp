@@ -123,9 +123,17 @@ Bytes TwoDecimalText(double value) {
   const double hundredths = std::fabs(value) * 100 + 1e-12;
   double rounded = std::floor(hundredths);
   if (hundredths - rounded >= 0.5) rounded += 1;
-  char number[32];
-  std::snprintf(number, sizeof number, "%.13g", std::copysign(rounded / 100, value));
-  return number;
+  // Up to 13 significant digits with no trailing zeros: for the hundredths of every 64-bit byte count in
+  // its unit this is the integer part, then "." and one or two decimals unless they are zeros.
+  const auto whole = static_cast<uint64_t>(rounded);
+  Bytes text = std::signbit(value) ? "-" : "";
+  text += std::to_string(whole / 100);
+  if (const uint64_t decimals = whole % 100; decimals != 0) {
+    text += '.';
+    text += static_cast<char>('0' + decimals / 10);
+    if (decimals % 10 != 0) text += static_cast<char>('0' + decimals % 10);
+  }
+  return text;
 }
 
 double AutomationDate(const CalendarTime& time) {

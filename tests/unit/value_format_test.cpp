@@ -38,6 +38,17 @@ TEST(SizeText, ChangesUnitAtOneThousandAndRoundsHalvesAway) {
   for (const Case& c : cases) EXPECT_EQ(SizeText(c.bytes), c.text) << c.bytes;
 }
 
+TEST(TwoDecimalText, WritesTheShortestFormOfTheRoundedNumber) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {{0, "0"},       {0.004, "0"},    {0.005, "0.01"}, {0.05, "0.05"}, {0.1, "0.1"},
+                        {2.5, "2.5"},   {45.665, "45.67"}, {100, "100"},  {-2.5, "-2.5"}, {33.333333, "33.33"},
+                        {8388607.999, "8388608"}};
+  for (const Case& c : cases) EXPECT_EQ(TwoDecimalText(c.value), c.text) << c.value;
+}
+
 TEST(AutomationDate, CountsDaysFromTheEndOf1899) {
   EXPECT_EQ(AutomationDate({1899, 12, 30, 0, 0, 0}), 0.0);
   EXPECT_EQ(AutomationDate({1900, 1, 1, 6, 0, 0}), 2.25);
