@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev  # native build; clang for the libFuzzer targets
   zlib1g-dev libgtest-dev googletest libcli11-dev  # libraries and test framework
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev  # the Windows builds
-  wine64 xvfb xauth imagemagick  # running the Windows build, its window and screenshots
+  wine64 xvfb xauth imagemagick fonts-wqy-microhei  # the Windows build's window, its Chinese glyphs, screenshots
 )
 
 missing=()

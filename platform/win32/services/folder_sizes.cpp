@@ -1,0 +1,283 @@
+// Parallel directory walks over FindFirstFileExW, and the memory of the directories a scan has measured.
+#include "platform/win32/services/folder_sizes.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/win32/services/directory_search.h"
+#include "platform/win32/services/wide_text.h"
+#include "snapshot/gbk_text.h"
+
+namespace korvane::win32 {
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+
+enum NodeFlags : uint8_t {
+  kOpened = 1,  // the walk could list it
+  kDot = 2,     // its listing gave "."
+  kDotDot = 4,  // its listing gave ".."
+};
+
+// One directory. Its subdirectories are the nodes firstChild .. firstChild + childCount - 1, in listing
+// order, and every node's index is above its parent's, so one backward pass adds the totals up.
+struct Node {
+  int64_t total = 0;  // its own files during the walk; everything below it after the walk
+  uint32_t parent = kNone;
+  uint32_t firstChild = 0;
+  uint32_t childCount = 0;
+  uint32_t nameOffset = 0;
+  uint16_t nameLength = 0;
+  uint8_t flags = 0;
+};
+
+// The position of the first "\" that is a character of its own, or the text's length.
+size_t FirstSeparator(std::string_view text) {
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (IsGbkLeadByte(static_cast<unsigned char>(text[at]))) {
+      ++at;
+    } else if (text[at] == '\\') {
+      return at;
+    }
+  }
+  return text.size();
+}
+
+}  // namespace
+
+struct FolderSizes::Memory {
+  std::deque<Node> nodes;  // grows while walkers hold pointers into it: a deque keeps them valid
+  std::string names;
+  // Open addressing from (parent, name) to a node; measurement roots have no parent and are named by
+  // their whole key.
+  std::vector<uint32_t> slots;
+  size_t indexed = 0;
+
+  std::string_view Name(const Node& node) const { return {names.data() + node.nameOffset, node.nameLength}; }
+
+  static size_t Hash(uint32_t parent, std::string_view name) {
+    size_t hash = std::hash<std::string_view>{}(name) + parent * static_cast<size_t>(0x9E3779B97F4A7C15ull);
+    return hash ^ (hash >> 29);
+  }
+
+  uint32_t Find(uint32_t parent, std::string_view name) const {
+    if (slots.empty()) return kNone;
+    const size_t mask = slots.size() - 1;
+    for (size_t at = Hash(parent, name) & mask;; at = (at + 1) & mask) {
+      const uint32_t index = slots[at];
+      if (index == kNone) return kNone;
+      if (nodes[index].parent == parent && Name(nodes[index]) == name) return index;
+    }
+  }
+
+  void Place(uint32_t index) {
+    const size_t mask = slots.size() - 1;
+    size_t at = Hash(nodes[index].parent, Name(nodes[index])) & mask;
+    while (slots[at] != kNone) at = (at + 1) & mask;
+    slots[at] = index;
+  }
+
+  void Index(uint32_t index) {
+    if ((indexed + 1) * 2 > slots.size()) {
+      std::vector<uint32_t> old = std::exchange(slots, std::vector<uint32_t>(std::max<size_t>(64, slots.size() * 2), kNone));
+      for (const uint32_t placed : old) {
+        if (placed != kNone) Place(placed);
+      }
+    }
+    Place(index);
+    ++indexed;
+  }
+
+  // The node of a directory path in core form: a measured root, then its subdirectories name by name.
+  // A root measured later inside an earlier one (a directory made after the earlier walk) is found by
+  // trying the longer prefixes when the shorter one leads nowhere.
+  uint32_t Lookup(std::string_view key) const {
+    for (size_t end = FirstSeparator(key);; end += 1 + FirstSeparator(key.substr(end + 1))) {
+      uint32_t node = Find(kNone, key.substr(0, end));
+      for (size_t at = end; node != kNone && at < key.size();) {
+        const size_t length = FirstSeparator(key.substr(at + 1));
+        node = Find(node, key.substr(at + 1, length));
+        at += 1 + length;
+      }
+      if (node != kNone) return node;
+      if (end >= key.size()) return kNone;
+    }
+  }
+};
+
+namespace {
+
+// One parallel walk over a memory's nodes. Workers take directories from a shared stack, sum their
+// files, and push their subdirectories as new nodes; the calling thread is one of the workers and the
+// others start only once there is work to share. Every path is walked in full, links included, so the
+// totals do not depend on which worker reaches a directory first.
+class Walk {
+ public:
+  struct Task {
+    Node* node;
+    uint32_t index;
+    std::wstring path;  // without a final "\"
+  };
+
+  Walk(std::deque<Node>& nodes, std::string& names, unsigned threads) : nodes_(nodes), names_(names), threads_(threads) {}
+
+  void Run(Task first) {
+    {
+      std::lock_guard lock(mutex_);
+      stack_.push_back(std::move(first));
+      pending_ = 1;
+    }
+    Work();
+    for (std::thread& helper : helpers_) helper.join();
+    helpers_.clear();
+  }
+
+ private:
+  void Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      ++waiting_;
+      wake_.wait(lock, [&] { return !stack_.empty() || pending_ == 0; });
+      --waiting_;
+      if (stack_.empty()) return;
+      Task task = std::move(stack_.back());
+      stack_.pop_back();
+      lock.unlock();
+      Visit(task);
+      lock.lock();
+      if (--pending_ == 0) wake_.notify_all();
+    }
+  }
+
+  void Visit(const Task& task) {
+    DirectorySearch search(task.path + L"\\*.*");
+    if (!search.opened()) return;
+    int64_t bytes = 0;
+    uint8_t flags = kOpened;
+    std::vector<std::wstring> subdirectories;
+    FoundEntry entry;
+    while (search.Next(entry)) {
+      if (!entry.directory) {
+        bytes += entry.size;
+      } else if (entry.name == L".") {
+        flags |= kDot;
+      } else if (entry.name == L"..") {
+        flags |= kDotDot;
+      } else {
+        subdirectories.emplace_back(entry.name);
+      }
+    }
+    task.node->total = bytes;
+    task.node->flags = flags;
+    if (subdirectories.empty()) return;
+
+    std::vector<std::string> coreNames;
+    std::vector<std::wstring> paths;
+    for (const std::wstring& name : subdirectories) {
+      coreNames.push_back(FromWide(name));
+      paths.push_back(task.path + L"\\" + name);
+    }
+    std::lock_guard lock(mutex_);
+    const auto first = static_cast<uint32_t>(nodes_.size());
+    task.node->firstChild = first;
+    task.node->childCount = static_cast<uint32_t>(subdirectories.size());
+    for (size_t i = 0; i < subdirectories.size(); ++i) {
+      Node& child = nodes_.emplace_back();
+      child.parent = task.index;
+      child.nameOffset = static_cast<uint32_t>(names_.size());
+      child.nameLength = static_cast<uint16_t>(coreNames[i].size());
+      names_ += coreNames[i];
+      stack_.push_back({&child, first + static_cast<uint32_t>(i), std::move(paths[i])});
+      ++pending_;
+    }
+    if (stack_.size() > 1 && helpers_.size() + 1 < threads_) StartHelper();
+    if (waiting_ > 0) wake_.notify_all();
+  }
+
+  void StartHelper() {
+    try {
+      helpers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // Without another thread the walkers already running finish the work.
+    }
+  }
+
+  std::deque<Node>& nodes_;
+  std::string& names_;
+  const unsigned threads_;
+
+  std::mutex mutex_;  // guards the stack, the counters and the node and name stores
+  std::condition_variable wake_;
+  std::vector<Task> stack_;
+  size_t pending_ = 0;  // tasks on the stack or being visited
+  unsigned waiting_ = 0;
+  std::vector<std::thread> helpers_;
+};
+
+}  // namespace
+
+FolderSizes::FolderSizes(unsigned threads)
+    : threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {}
+
+FolderSizes::~FolderSizes() = default;
+
+void FolderSizes::BeginScan() {
+  std::lock_guard lock(mutex_);
+  scan_ = std::make_unique<Memory>();
+}
+
+void FolderSizes::EndScan() {
+  std::lock_guard lock(mutex_);
+  scan_.reset();
+}
+
+int64_t FolderSizes::Measure(const std::string& key) {
+  std::lock_guard lock(mutex_);
+  if (scan_) {
+    if (const uint32_t known = scan_->Lookup(key); known != kNone) return scan_->nodes[known].total;
+  }
+  const std::wstring path = ToWide(key);
+  if (path.empty()) return 0;  // not the current drive's root, which a search of "\*.*" would give
+  Memory once;  // outside a scan the walk's nodes are dropped after this one measurement
+  const bool remember = scan_ && key.size() <= UINT16_MAX;
+  Memory& memory = remember ? *scan_ : once;
+
+  const auto root = static_cast<uint32_t>(memory.nodes.size());
+  Node& rootNode = memory.nodes.emplace_back();
+  rootNode.nameOffset = static_cast<uint32_t>(memory.names.size());
+  rootNode.nameLength = static_cast<uint16_t>(std::min<size_t>(key.size(), UINT16_MAX));
+  memory.names += key.substr(0, rootNode.nameLength);
+
+  Walk(memory.nodes, memory.names, threads_).Run({&rootNode, root, path});
+  for (auto index = static_cast<uint32_t>(memory.nodes.size() - 1); index > root; --index) {
+    memory.nodes[memory.nodes[index].parent].total += memory.nodes[index].total;
+  }
+  if (remember) {
+    for (auto index = root; index < memory.nodes.size(); ++index) memory.Index(index);
+  }
+  return memory.nodes[root].total;
+}
+
+std::optional<std::vector<std::string>> FolderSizes::RememberedDirectories(std::string_view key, std::string_view pattern) {
+  std::lock_guard lock(mutex_);
+  if (!scan_) return std::nullopt;
+  const uint32_t found = scan_->Lookup(key);
+  if (found == kNone) return std::nullopt;
+  const Node& node = scan_->nodes[found];
+  std::vector<std::string> names;
+  if (node.flags & kDot && MatchesSearchPattern(pattern, ".")) names.emplace_back(".");
+  if (node.flags & kDotDot && MatchesSearchPattern(pattern, "..")) names.emplace_back("..");
+  for (uint32_t child = node.firstChild; child < node.firstChild + node.childCount; ++child) {
+    const std::string_view name = scan_->Name(scan_->nodes[child]);
+    if (MatchesSearchPattern(pattern, name)) names.emplace_back(name);
+  }
+  return names;
+}
+
+}  // namespace korvane::win32

@@ -1,0 +1,43 @@
+// The Windows program: the Win32 services, the main window with its controller, and the message loop.
+#include <windows.h>
+
+#include <string>
+
+#include "app/main_controller.h"
+#include "app/main_form.h"
+#include "platform/win32/services/win32_file_system.h"
+#include "platform/win32/window/win32_toolkit.h"
+
+namespace {
+
+// Files named without a directory, such as the statistics file, land in the program directory.
+void EnterProgramDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return;
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const size_t separator = path.find_last_of(L'\\');
+  if (separator == std::wstring::npos) return;
+  path.resize(separator + 1);
+  SetCurrentDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  using namespace korvane;
+  EnterProgramDirectory();
+  Win32FileSystem files;
+  Win32Toolkit window(MainWindowForm());
+  ProgramState state;
+  MainController controller({window, files, state});
+  window.SetEventHandler([&controller](const Event& event) { controller.HandleEvent(event); });
+  window.Open();
+  return window.RunMessageLoop();
+}
