@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/catalog_command.h"
 #include "cli/file_commands.h"
 #include "cli/window_commands.h"
 
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
   encode->add_option("TEXTFILE", textPath, "the UTF-8 text")->required();
   encode->add_option("OUTFILE", outputPath, "the file to write; an existing one is replaced whole")->required();
 
+  std::optional<int> dump;
+  CLI::App* catalog = app.add_subcommand("catalog", "List the built-in references with their index, as the window offers them");
+  catalog->add_option("--dump", dump, "print the snapshot text of built-in reference N (0 to 10) as UTF-8");
+
   CLI11_PARSE(app, argc, argv);
   if (!home.empty()) options.home = home;
   if (*drives) return Drives(options);
@@ -71,5 +76,6 @@ int main(int argc, char** argv) {
   if (*compare) return Compare(options, request);
   if (*stats) return Statistics(options, request);
   if (*decode) return Decode(decodePath);
+  if (*catalog) return Catalog(dump);
   return Encode(textPath, outputPath);
 }
