@@ -35,7 +35,8 @@ if [ -z "${KORVANE:-}" ]; then  # KORVANE=path/to/korvane measures that build in
   quietly cmake --build build/release --target korvane
 fi
 
-work=build/bench/scan
+# build/bench is also the CMake build directory of bench/compare.sh: keep clear of its folders.
+work=build/bench/scan_run
 mkdir -p "$work"
 gcc -O2 -pthread -o "$work/walk_floor" bench/walk_floor.c
 python3 bench/make_tree.py "${1:-build/bench/tree}"
@@ -122,17 +123,18 @@ results = json.load(open(f"{work}/scan.json"))["results"]
 rss = [int(open(f"{work}/rss.{i}").read().split()[-1]) for i in range(count)]
 du = next(r for r in results if r["command"].startswith("du "))["median"]
 gdu_rss = rss[next(i for i, r in enumerate(results) if r["command"].startswith("gdu "))]
-print("| command                  | median s | min s | × du | CPU s (user+sys) | peak RSS MiB | × gdu's RSS |")
-print("|--------------------------|---------:|------:|-----:|-----------------:|-------------:|------------:|")
+print("| command                  | median s | min s | × du | mean CPU s (user+sys) | peak RSS MiB | × gdu's RSS |")
+print("|--------------------------|---------:|------:|-----:|----------------------:|-------------:|------------:|")
 for result, kib in zip(results, rss):
     print(f"| {result['command']:24} | {result['median']:8.3f} | {result['min']:5.3f} | {result['median'] / du:4.2f} "
-          f"| {result['user'] + result['system']:16.3f} | {kib / 1024:12.1f} | {kib / gdu_rss:11.3f} |")
+          f"| {result['user'] + result['system']:21.3f} | {kib / 1024:12.1f} | {kib / gdu_rss:11.3f} |")
 korvane = results[0]
 before, after = ([int(x) for x in open(f"{work}/stat.{when}").read().split()[1:]] for when in ("before", "after"))
 spent = [b - a for a, b in zip(before, after)]  # in 1/100 s: user nice system idle iowait irq softirq steal ...
 ours = sum(float(x) for x in open(f"{work}/hyperfine.cpu").read().split()[-2:]) * 100
 others = (sum(spent[:8]) - spent[3] - spent[4] - ours) / sum(spent[:8])
-print(f"other processes used {max(0.0, others):.0%} of the machine's CPU time during the run")
+print(f"other processes (and the host, as steal time) used {max(0.0, others):.0%} of the machine's CPU time "
+      "during the run")
 print(f"korvane: {korvane['median'] / du:.2f}× du's median time (target ≤ 1.1×, and below 1 by measuring in "
       f"parallel); {rss[0] / gdu_rss:.3f}× gdu's peak memory (target ≤ 0.25×)")
 PY

@@ -65,8 +65,10 @@ class InterruptWatch {
 class ProgressPrinter {
  public:
   explicit ProgressPrinter(ProgramSession& session) : terminal_(isatty(STDERR_FILENO)) {
+    // One write a line: stderr is unbuffered, and a scan writes a line per directory.
     session.WatchMessages([terminal = terminal_](const std::string& text) {
-      std::cerr << (terminal ? "\r" : "") << Utf8(text) << (terminal ? "\x1b[K" : "\n") << std::flush;
+      const std::string line = (terminal ? "\r" : "") + Utf8(text) + (terminal ? "\x1b[K" : "\n");
+      std::cerr.write(line.data(), static_cast<std::streamsize>(line.size()));
     });
   }
   ~ProgressPrinter() {

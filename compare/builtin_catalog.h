@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "snapshot/gbk_text.h"
@@ -12,8 +13,9 @@ namespace korvane {
 struct CatalogEntry {
   // The text 内部参照 shows.
   std::string itemText;
-  // A "Gz" container of the snapshot text; nothing for the statistics entry.
-  Bytes container;
+  // A "Gz" container of the snapshot text, in data that outlives the catalog (the program's own image);
+  // nothing for the statistics entry.
+  std::string_view container;
   bool statisticsMarker = false;
 };
 

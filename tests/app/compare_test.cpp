@@ -16,15 +16,22 @@ namespace {
 
 constexpr int64_t kMB = 1 << 20;
 
-// Twelve entries like the program's: the reference texts given first, the statistics entry last.
-BuiltInCatalog CatalogOf(const std::vector<std::string>& texts) {
-  std::vector<CatalogEntry> entries;
-  for (int i = 0; i < 11; ++i) {
-    entries.push_back({"entry " + std::to_string(i), i < static_cast<int>(texts.size()) ? GzContainer::pack(texts[i]) : Bytes()});
+// Twelve entries like the program's: the reference texts given first, the statistics entry last. The
+// containers live beside the catalog, as the program's own live in its image.
+struct TestCatalog {
+  explicit TestCatalog(const std::vector<std::string>& texts) {
+    containers.reserve(11);
+    std::vector<CatalogEntry> entries;
+    for (int i = 0; i < 11; ++i) {
+      containers.push_back(i < static_cast<int>(texts.size()) ? GzContainer::pack(texts[i]) : Bytes());
+      entries.push_back({"entry " + std::to_string(i), containers.back()});
+    }
+    entries.push_back({"statistics", {}, true});
+    catalog = std::make_unique<BuiltInCatalog>(std::move(entries));
   }
-  entries.push_back({"statistics", {}, true});
-  return BuiltInCatalog(std::move(entries));
-}
+  std::vector<Bytes> containers;
+  std::unique_ptr<BuiltInCatalog> catalog;
+};
 
 // Holds a worker until the window has asked it to stop.
 void WaitForStopRequest(Program& program) {
@@ -37,8 +44,9 @@ class Compare : public ::testing::Test {
  protected:
   // A program whose built-in entry 0 is the reference text, on drive C with 10 GB used.
   Program& Start(const std::string& reference) {
-    catalog_ = std::make_unique<BuiltInCatalog>(CatalogOf({reference}));
-    program_ = std::make_unique<Program>(std::make_shared<MemoryMachine>(), *catalog_);
+    program_.reset();
+    catalog_ = std::make_unique<TestCatalog>(std::vector<std::string>{reference});
+    program_ = std::make_unique<Program>(std::make_shared<MemoryMachine>(), *catalog_->catalog);
     program_->files.AddDrive('C', {int64_t{20} << 30, int64_t{10} << 30});
     return *program_;
   }
@@ -63,7 +71,7 @@ class Compare : public ::testing::Test {
   }
   std::string Message() { return program_->toolkit.GetText(Control::过程框); }
 
-  std::unique_ptr<BuiltInCatalog> catalog_;
+  std::unique_ptr<TestCatalog> catalog_;
   std::unique_ptr<Program> program_;
 };
 
