@@ -199,6 +199,9 @@ struct LinuxWindow {
 
 TEST_F(Snapshot, TheWindowEndsASecondCopyOnLinux) {
   setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  const std::string self = fs::read_symlink("/proc/self/exe").filename().string();
+  const auto names = PosixFileSystem().ProcessNames();
+  if (std::count(names.begin(), names.end(), self) > 1) GTEST_SKIP() << "another " << self << " runs: it would end every window";
   {
     LinuxWindow first;
     ASSERT_FALSE(first.toolkit.exitCode());
