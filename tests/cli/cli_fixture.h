@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +81,42 @@ class TreeTest : public CliTest {
   // Runs a command with --home and the drive map.
   Outcome RunOnTree(const std::string& arguments) const { return Run("--home " + home_.string() + " " + arguments, Environment()); }
   Outcome SaveSnapshot() const { return RunOnTree("snapshot --drive T"); }
+
+  // Runs a command on the tree and presses Ctrl-C once its progress has begun. The pipe that takes its
+  // stderr is left unread until then, which holds the command back until the signal is in.
+  Outcome RunInterrupted(std::vector<std::string> arguments) const {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, PathOf("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    arguments.insert(arguments.begin(), {KORVANE_BINARY, "--home", home_.string()});
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::string drives = "KORVANE_DRIVES=T=" + tree_.string();
+    std::string runtime = "XDG_RUNTIME_DIR=" + dir_.string();
+    std::vector<char*> envp{drives.data(), runtime.data(), nullptr};
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, KORVANE_BINARY, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    Outcome outcome;
+    char first;
+    if (spawned == 0 && read(pipeEnds[0], &first, 1) == 1) {
+      kill(child, SIGINT);
+      outcome.err.assign(1, first);
+      char buffer[65536];
+      for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) outcome.err.append(buffer, static_cast<size_t>(got));
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+    outcome.out = Read("stdout");
+    return outcome;
+  }
   std::vector<fs::path> Snapshots() const {
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(home_)) files.push_back(entry.path());

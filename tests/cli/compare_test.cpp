@@ -72,6 +72,14 @@ TEST_F(CompareCommand, ListsWhatGrewSinceASnapshot) {
   EXPECT_FALSE(csv.ends_with("\r\n"));
 }
 
+TEST_F(CompareCommand, CtrlCStopsTheRunAsTheStopClickDoes) {
+  for (int i = 0; i < 5000; ++i) MakeFile(tree_ / ("d" + std::to_string(i)) / "f", 1);
+  const Outcome interrupted = RunInterrupted({"compare", "--builtin", "0"});
+  EXPECT_EQ(interrupted.status, 130);
+  EXPECT_NE(interrupted.err.find(U(" 本次操作已终止")), std::string::npos) << interrupted.err.substr(interrupted.err.size() > 200 ? interrupted.err.size() - 200 : 0);
+  EXPECT_TRUE(interrupted.out.starts_with(U("ID\t层级\t路径\t目录容量\t比对增量\n")));
+}
+
 TEST_F(CompareCommand, SaysWhyAReferenceCannotBeLoaded) {
   MakeFile(tree_ / "a" / "f", 10);
   MakeFile(home_ / "20990101000000_1_1B.t", 100);  // a name the list takes, with no snapshot in it

@@ -142,36 +142,9 @@ TEST_F(Snapshot, RefusesADriveThatIsNotThere) {
 
 TEST_F(Snapshot, CtrlCStopsTheWalkAndWritesNothing) {
   for (int i = 0; i < 5000; ++i) fs::create_directories(tree_ / ("d" + std::to_string(i)) / "x");
-  int pipeEnds[2];
-  ASSERT_EQ(pipe(pipeEnds), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-  const std::string drives = "KORVANE_DRIVES=T=" + tree_.string();
-  const std::string runtime = "XDG_RUNTIME_DIR=" + dir_.string();
-  const std::string home = home_.string();
-  std::vector<char*> argv{const_cast<char*>(KORVANE_BINARY), const_cast<char*>("--home"), const_cast<char*>(home.c_str()),
-                          const_cast<char*>("snapshot"), nullptr};
-  std::vector<char*> envp{const_cast<char*>(drives.c_str()), const_cast<char*>(runtime.c_str()), nullptr};
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, KORVANE_BINARY, &actions, nullptr, argv.data(), envp.data()), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeEnds[1]);
-  // Progress has begun; the pipe, left unread, holds the walk back until the signal is in.
-  char first;
-  ASSERT_EQ(read(pipeEnds[0], &first, 1), 1);
-  kill(child, SIGINT);
-  std::string err(1, first);
-  char buffer[65536];
-  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<size_t>(got));
-  close(pipeEnds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 130);
-  EXPECT_NE(err.find("interrupted; no snapshot written"), std::string::npos);
+  const Outcome interrupted = RunInterrupted({"snapshot"});
+  EXPECT_EQ(interrupted.status, 130);
+  EXPECT_NE(interrupted.err.find("interrupted; no snapshot written"), std::string::npos);
   EXPECT_TRUE(Snapshots().empty());
 }
 
