@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "snapshot/gbk_text.h"
@@ -25,6 +26,17 @@ class DirectoryListing {
   virtual ~DirectoryListing() = default;
   // The next bare name, or the empty text at the end.
   virtual std::string next() = 0;
+};
+
+// A listing of names already in hand.
+class NameListing final : public DirectoryListing {
+ public:
+  explicit NameListing(std::vector<std::string> names) : names_(std::move(names)) {}
+  std::string next() override { return next_ < names_.size() ? std::move(names_[next_++]) : std::string(); }
+
+ private:
+  std::vector<std::string> names_;
+  size_t next_ = 0;
 };
 
 struct DiskSpace {

@@ -21,16 +21,6 @@ std::pair<std::string, std::string> SplitLast(std::string_view path) {
   return {std::string(trimmed.substr(0, separator + 1)), std::string(trimmed.substr(separator + 1))};
 }
 
-class VectorListing final : public DirectoryListing {
- public:
-  explicit VectorListing(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::string next() override { return next_ < names_.size() ? names_[next_++] : std::string(); }
-
- private:
-  std::vector<std::string> names_;
-  size_t next_ = 0;
-};
-
 }  // namespace
 
 MemoryFileSystem::MemoryFileSystem(std::shared_ptr<MemoryMachine> machine) : machine_(std::move(machine)) {
@@ -141,14 +131,14 @@ std::unique_ptr<DirectoryListing> MemoryFileSystem::FindEntries(std::string_view
   std::vector<std::string> names;
   // Whole files (the program directory's) may lie in a directory that the drive trees do not hold.
   const Directory* directory = Find(parent);
-  if (directory && directory->unreadable) return std::make_unique<VectorListing>(names);
+  if (directory && directory->unreadable) return std::make_unique<NameListing>(names);
   if (kind == EntryKind::directories) {
-    if (!directory) return std::make_unique<VectorListing>(names);
+    if (!directory) return std::make_unique<NameListing>(names);
     names = {".", ".."};
     for (const std::string& name : directory->subdirectories) {
       if (MatchesSearchPattern(wildcard, name)) names.push_back(name);
     }
-    return std::make_unique<VectorListing>(names);
+    return std::make_unique<NameListing>(names);
   }
   if (directory) {
     for (const auto& [name, size] : directory->files) {
@@ -159,7 +149,7 @@ std::unique_ptr<DirectoryListing> MemoryFileSystem::FindEntries(std::string_view
     const auto [fileParent, name] = SplitLast(path);
     if (fileParent == parent && MatchesSearchPattern(wildcard, name)) names.push_back(name);
   }
-  return std::make_unique<VectorListing>(names);
+  return std::make_unique<NameListing>(names);
 }
 
 int64_t MemoryFileSystem::FileSize(std::string_view path) {

@@ -77,16 +77,6 @@ std::optional<std::string> ExecutablePath() {
 
 // ---- Directory walk
 
-class NameListing final : public DirectoryListing {
- public:
-  explicit NameListing(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::string next() override { return next_ < names_.size() ? std::move(names_[next_++]) : std::string(); }
-
- private:
-  std::vector<std::string> names_;
-  size_t next_ = 0;
-};
-
 bool IsDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
 
 // The names of one directory that match the wildcard, in the order the file system gives them. Entries

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/measured_tree.h"
 #include "platform/win32/services/directory_search.h"
 #include "platform/win32/services/wide_text.h"
 #include "snapshot/gbk_text.h"
@@ -17,7 +18,8 @@
 namespace korvane::win32 {
 namespace {
 
-constexpr uint32_t kNone = UINT32_MAX;
+using Node = MeasuredNode;
+constexpr uint32_t kNone = kNoNode;
 
 enum NodeFlags : uint8_t {
   kOpened = 1,  // the walk could list it
@@ -25,91 +27,9 @@ enum NodeFlags : uint8_t {
   kDotDot = 4,  // its listing gave ".."
 };
 
-// One directory. Its subdirectories are the nodes firstChild .. firstChild + childCount - 1, in listing
-// order, and every node's index is above its parent's, so one backward pass adds the totals up.
-struct Node {
-  int64_t total = 0;  // its own files during the walk; everything below it after the walk
-  uint32_t parent = kNone;
-  uint32_t firstChild = 0;
-  uint32_t childCount = 0;
-  uint32_t nameOffset = 0;
-  uint16_t nameLength = 0;
-  uint8_t flags = 0;
-};
-
-// The position of the first "\" that is a character of its own, or the text's length.
-size_t FirstSeparator(std::string_view text) {
-  for (size_t at = 0; at < text.size(); ++at) {
-    if (IsGbkLeadByte(static_cast<unsigned char>(text[at]))) {
-      ++at;
-    } else if (text[at] == '\\') {
-      return at;
-    }
-  }
-  return text.size();
-}
-
 }  // namespace
 
-struct FolderSizes::Memory {
-  std::deque<Node> nodes;  // grows while walkers hold pointers into it: a deque keeps them valid
-  std::string names;
-  // Open addressing from (parent, name) to a node; measurement roots have no parent and are named by
-  // their whole key.
-  std::vector<uint32_t> slots;
-  size_t indexed = 0;
-
-  std::string_view Name(const Node& node) const { return {names.data() + node.nameOffset, node.nameLength}; }
-
-  static size_t Hash(uint32_t parent, std::string_view name) {
-    size_t hash = std::hash<std::string_view>{}(name) + parent * static_cast<size_t>(0x9E3779B97F4A7C15ull);
-    return hash ^ (hash >> 29);
-  }
-
-  uint32_t Find(uint32_t parent, std::string_view name) const {
-    if (slots.empty()) return kNone;
-    const size_t mask = slots.size() - 1;
-    for (size_t at = Hash(parent, name) & mask;; at = (at + 1) & mask) {
-      const uint32_t index = slots[at];
-      if (index == kNone) return kNone;
-      if (nodes[index].parent == parent && Name(nodes[index]) == name) return index;
-    }
-  }
-
-  void Place(uint32_t index) {
-    const size_t mask = slots.size() - 1;
-    size_t at = Hash(nodes[index].parent, Name(nodes[index])) & mask;
-    while (slots[at] != kNone) at = (at + 1) & mask;
-    slots[at] = index;
-  }
-
-  void Index(uint32_t index) {
-    if ((indexed + 1) * 2 > slots.size()) {
-      std::vector<uint32_t> old = std::exchange(slots, std::vector<uint32_t>(std::max<size_t>(64, slots.size() * 2), kNone));
-      for (const uint32_t placed : old) {
-        if (placed != kNone) Place(placed);
-      }
-    }
-    Place(index);
-    ++indexed;
-  }
-
-  // The node of a directory path in core form: a measured root, then its subdirectories name by name.
-  // A root measured later inside an earlier one (a directory made after the earlier walk) is found by
-  // trying the longer prefixes when the shorter one leads nowhere.
-  uint32_t Lookup(std::string_view key) const {
-    for (size_t end = FirstSeparator(key);; end += 1 + FirstSeparator(key.substr(end + 1))) {
-      uint32_t node = Find(kNone, key.substr(0, end));
-      for (size_t at = end; node != kNone && at < key.size();) {
-        const size_t length = FirstSeparator(key.substr(at + 1));
-        node = Find(node, key.substr(at + 1, length));
-        at += 1 + length;
-      }
-      if (node != kNone) return node;
-      if (end >= key.size()) return kNone;
-    }
-  }
-};
+struct FolderSizes::Memory : MeasuredTree {};
 
 namespace {
 

@@ -35,16 +35,6 @@ std::wstring ModulePath() {
 
 // ---- Directory walk
 
-class NameListing final : public DirectoryListing {
- public:
-  explicit NameListing(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::string next() override { return next_ < names_.size() ? std::move(names_[next_++]) : std::string(); }
-
- private:
-  std::vector<std::string> names_;
-  size_t next_ = 0;
-};
-
 // A live search of the system, one entry at a time; releasing it closes the search.
 class SearchListing final : public DirectoryListing {
  public:
