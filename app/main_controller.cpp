@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/drive_selector.h"
+#include "app/help_form.h"
 #include "app/instance_guard.h"
 #include "app/private_snapshots.h"
 #include "app/settings.h"
@@ -18,6 +19,7 @@
 namespace korvane {
 
 void MainController::HandleEvent(const Event& event) {
+  if (event.window == Window::HelpWindow) return HandleHelpWindowEvent(context_, event);
   ProgramState& state = context_.state;
   switch (event.kind) {
     case EventKind::created: return OnCreated();
@@ -31,6 +33,7 @@ void MainController::HandleEvent(const Event& event) {
       if (event.control == Control::快照按钮) return OnSaveSnapshotClicked();
       if (event.control == Control::比对按钮) return OnCompareClicked();
       if (event.control == Control::表单位框) return ApplyUnitDisplay(context_);
+      if (event.control == Control::帮助按钮) return OpenHelpWindow(context_);
       return;
     case EventKind::itemSelected:
       // The two reference boxes exclude each other: choosing in one clears the other.
@@ -41,6 +44,7 @@ void MainController::HandleEvent(const Event& event) {
     case EventKind::dropDown:
       if (event.control == Control::外部参照) RebuildPrivateSnapshotList(context_);
       return;
+    case EventKind::mouseUp: return;
   }
 }
 

@@ -10,7 +10,8 @@
 
 namespace korvane {
 
-enum class ControlKind { reportList, frame, editField, label, comboBox, checkBox, button };
+// A multi-line field is a read-only text of several lines with a vertical scroll bar.
+enum class ControlKind { reportList, frame, editField, multiLineField, label, comboBox, checkBox, button };
 
 struct ListColumn {
   std::string title;

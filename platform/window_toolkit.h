@@ -10,7 +10,8 @@
 
 namespace korvane {
 
-// The controls of the main window, named as in its form.
+// The controls of the main window and of the help window, named as in their forms. The help window's label
+// is 帮助标签1: its form calls it 标签1, which the main window's label already is.
 enum class Control {
   列表框,
   外形框1,
@@ -32,6 +33,12 @@ enum class Control {
   单位框,
   限制框,
   标签2,
+  报告框,
+  B站框,
+  访问Bilibili,
+  西瓜框,
+  访问西瓜视频,
+  帮助标签1,
 };
 
 enum class Window { MainWindow, HelpWindow };
@@ -45,7 +52,7 @@ struct Bounds {
 };
 
 enum class EventKind {
-  created,         // the main window was created
+  created,         // the window was created
   closeRequested,  // the main window can be closed
   resized,         // the main window's size changed
   wheel,           // a wheel notch over the main window; argument +1 away from the user, -1 towards
@@ -55,6 +62,7 @@ enum class EventKind {
   itemSelected,    // a combo box item was chosen; argument its index
   dropDown,        // a combo box's list is about to drop down
   headerClicked,   // a report list column header; argument the column
+  mouseUp,         // the left mouse button was released over an edit field
 };
 
 // One event: window events leave control at its first value.
@@ -62,6 +70,8 @@ struct Event {
   EventKind kind = EventKind::created;
   Control control = Control::列表框;
   int argument = 0;
+  // The window whose control or which itself raised the event.
+  Window window = Window::MainWindow;
 };
 
 using EventHandler = std::function<void(const Event&)>;
@@ -114,7 +124,9 @@ class WindowToolkit {
   virtual int ListGetColumnWidth(Control control, int column) = 0;
 
   // Windows.
-  // Opens a window owned by owner; a modal one disables the program's other windows while it is open.
+  // Opens a window owned by owner and raises its created event; a modal one disables the program's other
+  // windows while it is open. The user closes it; it keeps nothing once closed. A modal window on a real
+  // display returns once it has closed; callers do nothing after opening that depends on when it returns.
   virtual void LoadWindow(Window window, Window owner, bool modal) = 0;
   virtual void LockRedraw() = 0;
   virtual void UnlockRedraw() = 0;

@@ -25,7 +25,9 @@ ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
 echo "== Windows x86_64 under wine64 (the window on a virtual display)"
 export WINEPREFIX=$root/build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-configure_and_build build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+# The Linux build's command line records the same tree as the Windows program, for comparing the two.
+configure_and_build build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+  -DKORVANE_LINUX_CLI="$root/build/native/cli/korvane"
 xvfb-run -a ctest --test-dir build/win64 --output-on-failure
 
 echo "== Windows i686 (built and its imports checked against XP, not run)"

@@ -23,24 +23,33 @@ struct HeadlessToolkit::Worker {
   std::thread thread;
 };
 
-HeadlessToolkit::HeadlessToolkit(const WindowForm& mainForm) {
-  bool listFound = false;
+HeadlessToolkit::HeadlessToolkit(const WindowForm& mainForm, const WindowForm& helpForm) : helpForm_(helpForm) {
+  AddControls(Window::MainWindow, mainForm);
   for (const ControlForm& form : mainForm.controls) {
-    ControlState& state = controls_[form.name];
-    state.kind = form.kind;
-    state.bounds = form.bounds;
-    state.text = form.text;
-    state.items = form.items;
-    state.columns = form.columns;
-    if (form.kind == ControlKind::reportList && !listFound) {
+    if (form.kind == ControlKind::reportList) {
       reportList_ = form.name;
-      listFound = true;
+      break;
     }
   }
   WindowState& main = windows_[static_cast<size_t>(Window::MainWindow)];
   main.bounds = mainForm.bounds;
   main.loaded = true;
 }
+
+void HeadlessToolkit::AddControls(Window window, const WindowForm& form) {
+  for (const ControlForm& control : form.controls) {
+    ControlState& state = controls_[control.name];
+    state = ControlState{};
+    state.window = window;
+    state.kind = control.kind;
+    state.bounds = control.bounds;
+    state.text = control.text;
+    state.items = control.items;
+    state.columns = control.columns;
+  }
+}
+
+bool HeadlessToolkit::Blocked(Window window) const { return modalWindow_ && *modalWindow_ != window; }
 
 HeadlessToolkit::~HeadlessToolkit() {
   // A thread may start another one while we join, hence the loop.
@@ -95,9 +104,15 @@ bool HeadlessToolkit::Input(Control control, Change&& change, std::optional<Even
   {
     Lock lock(mutex_);
     const auto found = controls_.find(control);
-    if (found == controls_.end() || found->second.disabled || !change(found->second)) return false;
+    if (found == controls_.end() || found->second.disabled || Blocked(found->second.window) ||
+        !change(found->second)) {
+      return false;
+    }
     NoteChange();
-    if (event) events_.push_back(*event);
+    if (event) {
+      event->window = found->second.window;
+      events_.push_back(*event);
+    }
   }
   changed_.notify_all();
   return true;
@@ -300,10 +315,20 @@ int HeadlessToolkit::ListGetColumnWidth(Control control, int column) {
 
 // ---- Windows ------------------------------------------------------------------------------------------
 
-// Only that the window is open is kept: there is no other window whose input a modal one could block.
-void HeadlessToolkit::LoadWindow(Window window, Window, bool) {
-  Lock lock(mutex_);
-  windows_[static_cast<size_t>(window)].loaded = true;
+// The main window is open from the start; only the help window comes and goes.
+void HeadlessToolkit::LoadWindow(Window window, Window, bool modal) {
+  if (window != Window::HelpWindow) return;
+  {
+    Lock lock(mutex_);
+    WindowState& help = windows_[static_cast<size_t>(window)];
+    if (help.loaded) return;
+    help = WindowState{helpForm_.bounds, true};
+    AddControls(window, helpForm_);
+    if (modal) modalWindow_ = window;
+    NoteChange();
+    events_.push_back(Event{EventKind::created, {}, 0, window});
+  }
+  changed_.notify_all();
 }
 
 void HeadlessToolkit::LockRedraw() {
@@ -500,13 +525,42 @@ bool HeadlessToolkit::DropDown(Control control) {
   return Input(control, [](ControlState&) { return true; }, Event{EventKind::dropDown, control});
 }
 
-void HeadlessToolkit::RequestClose() { Post(Event{EventKind::closeRequested}); }
+bool HeadlessToolkit::RequestClose() {
+  {
+    Lock lock(mutex_);
+    if (Blocked(Window::MainWindow)) return false;
+    events_.push_back(Event{EventKind::closeRequested});
+  }
+  changed_.notify_all();
+  return true;
+}
+
+void HeadlessToolkit::CloseHelpWindow() {
+  {
+    Lock lock(mutex_);
+    windows_[static_cast<size_t>(Window::HelpWindow)].loaded = false;
+    std::erase_if(controls_, [](const auto& control) { return control.second.window == Window::HelpWindow; });
+    if (modalWindow_ == Window::HelpWindow) modalWindow_.reset();
+    NoteChange();
+  }
+  changed_.notify_all();
+}
+
+bool HeadlessToolkit::MouseUp(Control control) {
+  return Input(
+      control,
+      [](ControlState& state) {
+        return state.kind == ControlKind::editField || state.kind == ControlKind::multiLineField;
+      },
+      Event{EventKind::mouseUp, control});
+}
 
 void HeadlessToolkit::Resize(const Bounds& bounds) { PlaceWindow(Window::MainWindow, bounds, true); }
 
 void HeadlessToolkit::Wheel(int notches) {
   {
     Lock lock(mutex_);
+    if (Blocked(Window::MainWindow)) return;
     for (int notch = 0; notch < std::abs(notches); ++notch) {
       events_.push_back(Event{EventKind::wheel, Control::列表框, notches > 0 ? 1 : -1});
     }

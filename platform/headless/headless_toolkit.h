@@ -6,6 +6,9 @@
 // PumpIfInput, WaitPumping and the driver calls; a handler that waits thus runs the next events nested
 // inside it, as the real window's wait loop does. Ending the program unwinds the window thread back to the
 // driver call, which records the exit code.
+//
+// A modal window does not block the call that opens it: while it is open, the other window refuses input,
+// and the driver closes it as the user would.
 #pragma once
 
 #include <chrono>
@@ -35,7 +38,8 @@ class HeadlessToolkit final : public WindowToolkit {
     int exitCode;
   };
 
-  explicit HeadlessToolkit(const WindowForm& mainForm);
+  // The help window's controls exist only while it is open.
+  explicit HeadlessToolkit(const WindowForm& mainForm, const WindowForm& helpForm = {});
   // Joins every thread that is still known.
   ~HeadlessToolkit() override;
   HeadlessToolkit(const HeadlessToolkit&) = delete;
@@ -104,7 +108,12 @@ class HeadlessToolkit final : public WindowToolkit {
   bool RightClick();
   bool ClickHeader(int column);
   bool DropDown(Control control);
-  void RequestClose();
+  // The main window's close button; refused while a modal window is open.
+  bool RequestClose();
+  // The help window's close button: the window and its controls go.
+  void CloseHelpWindow();
+  // The left mouse button released over an edit field.
+  bool MouseUp(Control control);
   // Sets the main window's bounds and posts resized.
   void Resize(const Bounds& bounds);
   // One wheel event per notch; positive notches turn away from the user.
@@ -136,6 +145,7 @@ class HeadlessToolkit final : public WindowToolkit {
 
  private:
   struct ControlState {
+    Window window = Window::MainWindow;
     ControlKind kind = ControlKind::label;
     Bounds bounds;
     std::string text;
@@ -152,6 +162,10 @@ class HeadlessToolkit final : public WindowToolkit {
     bool loaded = false;
     int alpha = 255;
   };
+  // With the lock held: adds the form's controls to the model.
+  void AddControls(Window window, const WindowForm& form);
+  // With the lock held: whether input to the window is refused because another window is modal.
+  bool Blocked(Window window) const;
   struct Worker;  // a started thread
   using Observers = std::vector<std::function<void(Control, const std::string&)>>;
   using Lock = std::unique_lock<std::mutex>;
@@ -183,6 +197,8 @@ class HeadlessToolkit final : public WindowToolkit {
   std::map<Control, ControlState> controls_;
   Control reportList_ = Control::列表框;
   WindowState windows_[2];
+  WindowForm helpForm_;
+  std::optional<Window> modalWindow_;
   bool alwaysOnTop_ = false;
   int redrawDepth_ = 0;
   std::string clipboard_;

@@ -139,6 +139,9 @@ class Walk {
     task.node->total = bytes;
     task.node->flags |= kOpened;
     if (subdirectories.empty()) return;
+    // Remembered in the order the listing gives them, so that a scan's answers equal the disk's.
+    std::sort(subdirectories.begin(), subdirectories.end(),
+              [](const Found& a, const Found& b) { return ListsBefore(a.name, b.name); });
 
     std::vector<std::optional<std::string>> coreNames;
     std::vector<std::string> paths;

@@ -79,7 +79,8 @@ std::optional<std::string> ExecutablePath() {
 
 bool IsDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
 
-// The names of one directory that match the wildcard, in the order the file system gives them. Entries
+// The names of one directory that match the wildcard, in the order Windows lists them, so that a tree
+// gives the same snapshot on both systems (the file system's own order is a hash on most). Entries
 // on another device than that of deviceOf (mount points) are left out in both kinds, and a symbolic
 // link is a file, whatever it points to.
 std::vector<std::string> ListDirectory(const std::string& native, const std::optional<std::string>& deviceOf,
@@ -101,6 +102,7 @@ std::vector<std::string> ListDirectory(const std::string& native, const std::opt
       if (MatchesSearchPattern(wildcard, dots)) names.emplace_back(dots);
     }
   }
+  std::vector<std::pair<std::string, std::string>> found;  // native and core name
   while (const dirent* entry = readdir(directory)) {
     if (IsDotOrDotDot(entry->d_name)) continue;
     if (entry->d_type != DT_UNKNOWN && (entry->d_type == DT_DIR) != directories) continue;
@@ -108,9 +110,12 @@ std::vector<std::string> ListDirectory(const std::string& native, const std::opt
     if (fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) continue;
     if (S_ISDIR(status.st_mode) != directories || status.st_dev != home.st_dev) continue;
     std::optional<std::string> name = posix::CoreName(entry->d_name);
-    if (name && MatchesSearchPattern(wildcard, *name)) names.push_back(std::move(*name));
+    if (name && MatchesSearchPattern(wildcard, *name)) found.emplace_back(entry->d_name, std::move(*name));
   }
   closedir(directory);
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return posix::ListsBefore(a.first, b.first); });
+  for (auto& entry : found) names.push_back(std::move(entry.second));
   return names;
 }
 

@@ -139,6 +139,37 @@ std::optional<std::string> CoreName(std::string_view nativeName) {
   return std::move(converted.text);
 }
 
+namespace {
+
+// The UTF-16 code units of a UTF-8 name, ASCII letters as capitals; a malformed byte stands for itself.
+std::u16string ListingKey(std::string_view utf8) {
+  std::u16string key;
+  key.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length == 1 || i + length > utf8.size()) {
+      key.push_back(lead >= 'a' && lead <= 'z' ? static_cast<char16_t>(lead - 'a' + 'A') : lead);
+      ++i;
+      continue;
+    }
+    char32_t point = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) point = (point << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    if (point >= 0x10000) {
+      key.push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
+      key.push_back(static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF)));
+    } else {
+      key.push_back(static_cast<char16_t>(point));
+    }
+    i += length;
+  }
+  return key;
+}
+
+}  // namespace
+
+bool ListsBefore(std::string_view a, std::string_view b) { return ListingKey(a) < ListingKey(b); }
+
 std::optional<std::string> DrivelessCorePath(std::string_view nativePath) {
   if (nativePath.find('\\') != std::string_view::npos) return std::nullopt;
   Gb18030Conversion converted = Utf8ToGb18030(WithoutFinalSlashes(std::string(nativePath)));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help_form.h"
 #include "app/main_controller.h"
 #include "app/main_form.h"
 #include "platform/headless/headless_toolkit.h"
@@ -70,7 +71,7 @@ struct Program {
   }
 
   MemoryFileSystem files;
-  HeadlessToolkit toolkit{MainWindowForm()};
+  HeadlessToolkit toolkit{MainWindowForm(), HelpWindowForm()};
   ProgramState state;
   MainController controller;
   std::mutex shownMutex;

@@ -40,11 +40,18 @@ std::string ExpectedLines(const fs::path& root) {
     }
     return total;
   };
+  // Listed as Windows lists them: by UTF-16 units, ASCII letters as capitals.
   auto subdirectories = [](const fs::path& directory) {
     std::vector<fs::path> found;
     for (const auto& entry : fs::directory_iterator(directory)) {
       if (entry.is_directory() && !entry.is_symlink()) found.push_back(entry.path());
     }
+    const auto key = [](const fs::path& path) {
+      std::u16string name = path.filename().u16string();
+      for (char16_t& unit : name) unit = unit >= u'a' && unit <= u'z' ? unit - u'a' + u'A' : unit;
+      return name;
+    };
+    std::sort(found.begin(), found.end(), [&](const fs::path& a, const fs::path& b) { return key(a) < key(b); });
     return found;
   };
   std::string lines;
@@ -80,6 +87,8 @@ TEST_F(Snapshot, RecordsARealTreeInWalkOrder) {
   fs::create_directory_symlink(tree_ / U("中文"), tree_ / "link to dir");
   fs::create_symlink(tree_ / U("中文") / "readme.txt", tree_ / "a b" / "link to file");
   MakeFile(tree_ / "top.txt", 5);
+  // Listed as capitals: "ALPHA" < "BETA" < "_X", though in bytes "Beta" < "_x" < "alpha".
+  for (const char* name : {"alpha", "Beta", "_x"}) fs::create_directory(tree_ / name);
 
   const Outcome saved = SaveSnapshot();
   ASSERT_EQ(saved.status, 0) << saved.err;

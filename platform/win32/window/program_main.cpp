@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/help_form.h"
 #include "app/main_controller.h"
 #include "app/main_form.h"
 #include "platform/win32/services/win32_file_system.h"
@@ -34,7 +35,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace korvane;
   EnterProgramDirectory();
   Win32FileSystem files;
-  Win32Toolkit window(MainWindowForm());
+  Win32Toolkit window(MainWindowForm(), HelpWindowForm());
   ProgramState state;
   MainController controller({window, files, state});
   window.SetEventHandler([&controller](const Event& event) { controller.HandleEvent(event); });

@@ -4,7 +4,7 @@
 //   Text            GBK (GB18030 where the system has it) to UTF-16 and back, only at the API edge
 //   Fonts           a face with Chinese glyphs; the layered-window call looked up at run time
 //   The record      all Win32 state of one toolkit, and the one way onto the window's thread
-//   Building        the window and its controls from the form
+//   Building        the windows and their controls from the forms
 //   Messages        the window procedure: events, calls from other threads, the virtual list's texts
 //   Operations      the WindowToolkit interface
 //   Threads         start, join while serving the window, release
@@ -36,10 +36,14 @@ namespace {
 // A closure from another thread (lParam points at a std::function<void()>), and the list's batched update.
 constexpr UINT kCallMessage = WM_APP + 1;
 constexpr UINT kListChangedMessage = WM_APP + 2;
-constexpr int kFirstControlId = 1000;
 // A drop-down list's window reaches below its edit part; the form gives only the edit part's height.
 constexpr int kComboListHeight = 240;
 constexpr wchar_t kWindowClass[] = L"KorvaneMainWindow";
+constexpr wchar_t kHelpWindowClass[] = L"KorvaneHelpWindow";
+
+constexpr int kFirstControlId = 1000;
+
+Control ControlOfId(int id) { return static_cast<Control>(id - kFirstControlId); }
 
 bool InRange(int index, size_t size) { return index >= 0 && static_cast<size_t>(index) < size; }
 
@@ -102,19 +106,25 @@ SetLayeredWindowAttributesFn LayeredAttributes() {
   return function;
 }
 
-LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK EditFieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace
+
+int Win32ControlId(Control control) { return kFirstControlId + static_cast<int>(control); }
 
 // ---- The record ---------------------------------------------------------------------------------------
 
 struct Win32ToolkitData {
   struct ControlRecord {
+    Window window = Window::MainWindow;
     ControlKind kind = ControlKind::label;
     // Relative to the frame, as in the form.
     Bounds bounds;
     std::optional<Control> frame;
     HWND handle = nullptr;
+    // An edit field's own procedure, which ours passes every message on to.
+    WNDPROC original = nullptr;
   };
   // The report list's rows, changed by any thread under listMutex.
   struct ListModel {
@@ -129,6 +139,9 @@ struct Win32ToolkitData {
   };
 
   HWND window = nullptr;
+  // Present while the help window is open.
+  HWND helpWindow = nullptr;
+  WindowForm helpForm;
   DWORD windowThread = GetCurrentThreadId();
   HFONT font = nullptr;
   std::map<Control, ControlRecord> controls;
@@ -138,7 +151,6 @@ struct Win32ToolkitData {
   std::function<void(int, std::string_view)> errorHandler;
   int redrawDepth = 0;
   int wheelRemainder = 0;
-  std::atomic<int> helpRequests{0};
 
   std::mutex listMutex;
   ListModel list;
@@ -207,24 +219,37 @@ struct Win32ToolkitData {
     ExitProcess(static_cast<UINT>(-1));
   }
 
+  // Runs fn; an exception that escapes it is a failed check. (It must not unwind through the system's
+  // frames of the window procedure or of a thread's start.)
+  template <typename Fn>
+  void Contain(Fn&& fn, std::string_view unknown) {
+    try {
+      fn();
+    } catch (const std::exception& error) {
+      Fail(0, error.what());
+    } catch (...) {
+      Fail(0, unknown);
+    }
+  }
+
   void Raise(const Event& event) {
     if (!open) return;
     const EventHandler current = handler;  // a handler may replace itself
     if (!current) return;
-    // An exception must not unwind through the system's frames of the window procedure.
-    try {
-      current(event);
-    } catch (const std::exception& error) {
-      Fail(0, error.what());
-    } catch (...) {
-      Fail(0, "unknown exception in an event handler");
-    }
+    Contain([&] { current(event); }, "unknown exception in an event handler");
   }
 
   // ---- Building
 
   void Build(const WindowForm& form);
+  // A top-level window of the class, owned by owner, with the form's title and bounds.
+  HWND CreateTopWindow(const wchar_t* windowClass, DWORD style, const WindowForm& form, HWND owner);
+  void CreateControls(Window window, const WindowForm& form);
   void CreateControl(Control name, const ControlForm& form);
+  HWND WindowOf(Window window) const { return window == Window::HelpWindow ? helpWindow : this->window; }
+  // Builds the help window; a modal one is served here until it closes.
+  void OpenHelpWindow(bool modal);
+  void CloseHelpWindow();
   // The control's place in the window's client area: its bounds moved by the frames that hold it.
   POINT Origin(const ControlRecord& record) const;
   bool HeldBy(const ControlRecord& record, Control frame) const;
@@ -241,7 +266,10 @@ struct Win32ToolkitData {
   // ---- Messages
 
   void Dispatch(MSG& message) {
-    if (!IsDialogMessageW(window, &message)) {
+    // Tab and the arrow keys move between the controls of the window they were pressed in.
+    const HWND top = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    const HWND dialog = top && top == helpWindow ? helpWindow : window;
+    if (!IsDialogMessageW(dialog, &message)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
@@ -250,8 +278,14 @@ struct Win32ToolkitData {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) Dispatch(message);
   }
-  LRESULT Receive(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Receive(HWND to, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT ReceiveForHelp(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(WPARAM wParam);
+  void OnEditFieldMouseUp(HWND field);
+  WNDPROC OriginalProcedure(HWND field) const {
+    const auto found = controls.find(ControlOfId(GetDlgCtrlID(field)));
+    return found == controls.end() || found->second.handle != field ? nullptr : found->second.original;
+  }
   LRESULT OnNotify(NMHDR& header);
   void OnWheel(int delta);
 };
@@ -262,14 +296,24 @@ Win32ToolkitData* DataOf(HWND window) {
   return reinterpret_cast<Win32ToolkitData*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Both windows' procedure; each keeps the toolkit's record in its user data.
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* data = static_cast<Win32ToolkitData*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    data->window = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
   }
   Win32ToolkitData* data = DataOf(window);
-  return data ? data->Receive(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+  return data ? data->Receive(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Edit fields tell of the left button's release, after their own handling of it.
+LRESULT CALLBACK EditFieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32ToolkitData* data = DataOf(GetParent(field));
+  const WNDPROC original = data ? data->OriginalProcedure(field) : nullptr;
+  if (!original) return DefWindowProcW(field, message, wParam, lParam);
+  const LRESULT result = CallWindowProcW(original, field, message, wParam, lParam);
+  if (message == WM_LBUTTONUP) data->OnEditFieldMouseUp(field);
+  return result;
 }
 
 unsigned __stdcall RunThread(void* argument) {
@@ -286,26 +330,39 @@ void Win32ToolkitData::Build(const WindowForm& form) {
   INITCOMMONCONTROLSEX common{sizeof(common), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&common);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = MainWindowProcedure;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kWindowClass;
-  // A second toolkit in one process (the tests) finds the class registered.
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    Fail(static_cast<int>(GetLastError()), "RegisterClassExW");
+  for (const wchar_t* className : {kWindowClass, kHelpWindowClass}) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className;
+    // A second toolkit in one process (the tests) finds the class registered.
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+      Fail(static_cast<int>(GetLastError()), "RegisterClassExW");
+    }
   }
-  const Bounds& place = form.bounds;
-  CreateWindowExW(0, kWindowClass, ToWide(form.title).c_str(), WS_OVERLAPPEDWINDOW, place.left,
-                  place.top, place.width, place.height, nullptr, nullptr, instance, this);
-  if (!window) Fail(static_cast<int>(GetLastError()), "CreateWindowExW");
-
+  window = CreateTopWindow(kWindowClass, WS_OVERLAPPEDWINDOW, form, nullptr);
   font = CreateInterfaceFont();
+  CreateControls(Window::MainWindow, form);
+}
+
+HWND Win32ToolkitData::CreateTopWindow(const wchar_t* windowClass, DWORD style, const WindowForm& form,
+                                       HWND owner) {
+  const Bounds& place = form.bounds;
+  const HWND created = CreateWindowExW(0, windowClass, ToWide(form.title).c_str(), style, place.left, place.top,
+                                       place.width, place.height, owner, nullptr, GetModuleHandleW(nullptr), this);
+  if (!created) Fail(static_cast<int>(GetLastError()), "CreateWindowExW");
+  return created;
+}
+
+void Win32ToolkitData::CreateControls(Window owner, const WindowForm& form) {
   for (const ControlForm& control : form.controls) {
     ControlRecord& record = controls[control.name];
+    record = ControlRecord{};
+    record.window = owner;
     record.kind = control.kind;
     record.bounds = control.bounds;
     record.frame = control.frame;
@@ -339,6 +396,11 @@ void Win32ToolkitData::CreateControl(Control name, const ControlForm& form) {
       style |= WS_TABSTOP | ES_AUTOHSCROLL;
       extended = WS_EX_CLIENTEDGE;
       break;
+    case ControlKind::multiLineField:
+      windowClass = WC_EDITW;
+      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+      extended = WS_EX_CLIENTEDGE;
+      break;
     case ControlKind::label:
       windowClass = WC_STATICW;
       style |= SS_LEFT | SS_NOPREFIX;
@@ -354,13 +416,17 @@ void Win32ToolkitData::CreateControl(Control name, const ControlForm& form) {
   const std::wstring text = form.kind == ControlKind::comboBox || form.kind == ControlKind::reportList
                                 ? std::wstring()
                                 : ToWide(form.text);
-  record.handle = CreateWindowExW(extended, windowClass, text.c_str(), style, 0, 0, 0, 0, window,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(name))),
+  record.handle = CreateWindowExW(extended, windowClass, text.c_str(), style, 0, 0, 0, 0, WindowOf(record.window),
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(Win32ControlId(name))),
                                   GetModuleHandleW(nullptr), nullptr);
   if (!record.handle) Fail(static_cast<int>(GetLastError()), "CreateWindowExW (control)");
   SendMessageW(record.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : GetStockObject(DEFAULT_GUI_FONT)),
                FALSE);
   Place(record);
+  if (form.kind == ControlKind::editField || form.kind == ControlKind::multiLineField) {
+    record.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(record.handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditFieldProcedure)));
+  }
   for (const std::string& item : form.items) {
     SendMessageW(record.handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
   }
@@ -413,7 +479,12 @@ void Win32ToolkitData::Place(const ControlRecord& record) const {
 
 // ---- Messages -----------------------------------------------------------------------------------------
 
-LRESULT Win32ToolkitData::Receive(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32ToolkitData::Receive(HWND to, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (to != window) {
+    // Messages of the help window, or of the main window while CreateWindowExW has not yet returned it.
+    if (to == helpWindow) return ReceiveForHelp(message, wParam, lParam);
+    return DefWindowProcW(to, message, wParam, lParam);
+  }
   switch (message) {
     case kCallMessage: (*reinterpret_cast<std::function<void()>*>(lParam))(); return 0;
     case kListChangedMessage: ShowListChanges(); return 0;
@@ -431,14 +502,34 @@ LRESULT Win32ToolkitData::Receive(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// The help window closes itself: the controller is not asked.
+LRESULT Win32ToolkitData::ReceiveForHelp(UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND help = helpWindow;
+  switch (message) {
+    case kCallMessage: (*reinterpret_cast<std::function<void()>*>(lParam))(); return 0;
+    case WM_COMMAND:
+      if (lParam) OnCommand(wParam);
+      return 0;
+    case WM_CLOSE: CloseHelpWindow(); return 0;
+    case WM_NCDESTROY:
+      // Its controls are gone by now, and with them every use of their records.
+      std::erase_if(controls, [](const auto& control) { return control.second.window == Window::HelpWindow; });
+      helpWindow = nullptr;
+      return DefWindowProcW(help, message, wParam, lParam);
+    default: return DefWindowProcW(help, message, wParam, lParam);
+  }
+}
+
 void Win32ToolkitData::OnCommand(WPARAM wParam) {
-  const auto name = static_cast<Control>(static_cast<int>(LOWORD(wParam)) - kFirstControlId);
+  const auto name = ControlOfId(LOWORD(wParam));
   const auto found = controls.find(name);
   if (found == controls.end()) return;
   const ControlKind kind = found->second.kind;
   switch (HIWORD(wParam)) {
     case BN_CLICKED:
-      if (kind == ControlKind::button || kind == ControlKind::checkBox) Raise(Event{EventKind::clicked, name});
+      if (kind == ControlKind::button || kind == ControlKind::checkBox) {
+        Raise(Event{EventKind::clicked, name, 0, found->second.window});
+      }
       return;
     case CBN_SELCHANGE:
       if (kind == ControlKind::comboBox) {
@@ -465,6 +556,11 @@ LRESULT Win32ToolkitData::OnNotify(NMHDR& header) {
       return 0;
     default: return 0;
   }
+}
+
+void Win32ToolkitData::OnEditFieldMouseUp(HWND field) {
+  const auto found = controls.find(ControlOfId(GetDlgCtrlID(field)));
+  if (found != controls.end()) Raise(Event{EventKind::mouseUp, found->first, 0, found->second.window});
 }
 
 // A fine-grained wheel sends parts of a notch; whole notches make events.
@@ -511,7 +607,9 @@ void Win32ToolkitData::FillCell(NMLVDISPINFOW& info) {
 
 // ---- Operations ---------------------------------------------------------------------------------------
 
-Win32Toolkit::Win32Toolkit(const WindowForm& mainForm) : data_(std::make_unique<Win32ToolkitData>()) {
+Win32Toolkit::Win32Toolkit(const WindowForm& mainForm, const WindowForm& helpForm)
+    : data_(std::make_unique<Win32ToolkitData>()) {
+  data_->helpForm = helpForm;
   data_->Build(mainForm);
 }
 
@@ -764,8 +862,39 @@ int Win32Toolkit::ListGetColumnWidth(Control control, int column) {
   });
 }
 
-void Win32Toolkit::LoadWindow(Window window, Window, bool) {
-  if (window == Window::HelpWindow) ++data_->helpRequests;
+void Win32Toolkit::LoadWindow(Window window, Window, bool modal) {
+  if (window == Window::HelpWindow) data_->Run([&] { data_->OpenHelpWindow(modal); });
+}
+
+void Win32ToolkitData::OpenHelpWindow(bool modal) {
+  if (helpWindow) {
+    SetForegroundWindow(helpWindow);
+    return;
+  }
+  helpWindow = CreateTopWindow(kHelpWindowClass, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, helpForm, window);
+  CreateControls(Window::HelpWindow, helpForm);
+  Raise(Event{EventKind::created, {}, 0, Window::HelpWindow});
+  ShowWindow(helpWindow, SW_SHOWNORMAL);
+  UpdateWindow(helpWindow);
+  if (!modal) return;
+  EnableWindow(window, FALSE);
+  MSG message{};
+  while (helpWindow) {
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
+      // The program is ending: the outer loop must see the quit message too.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      CloseHelpWindow();
+      break;
+    }
+    Dispatch(message);
+  }
+}
+
+void Win32ToolkitData::CloseHelpWindow() {
+  if (!helpWindow) return;
+  // Enabled before the help window goes, so that the main window, not another program's, becomes active.
+  EnableWindow(window, TRUE);
+  DestroyWindow(helpWindow);
 }
 
 // The window stops painting itself and its controls until the outermost unlock, then paints once.
@@ -873,11 +1002,10 @@ int Win32Toolkit::RunMessageLoop() {
   return static_cast<int>(message.wParam);
 }
 
-void* Win32Toolkit::NativeWindow() const { return data_->window; }
+void* Win32Toolkit::NativeWindow(Window window) const { return data_->WindowOf(window); }
 
 void* Win32Toolkit::NativeControl(Control control) const { return data_->Handle(control); }
 
-int Win32Toolkit::HelpWindowRequests() const { return data_->helpRequests; }
 
 // ---- Threads ------------------------------------------------------------------------------------------
 

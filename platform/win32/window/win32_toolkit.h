@@ -1,4 +1,5 @@
-// The window toolkit on Win32: the main window built from its form, every call carried to the window's thread.
+// The window toolkit on Win32: the main and help windows built from their forms, every call carried to the
+// window's thread.
 //
 // The thread that builds the toolkit is the window's thread. Calls from other threads reach it by one path,
 // a SendMessage of a closure, which the window thread serves in its message loop, in WaitPumping and in
@@ -16,10 +17,14 @@ namespace korvane {
 
 struct Win32ToolkitData;
 
+// The dialog-item identifier of a control's window (GetDlgItem), by which another process finds it.
+int Win32ControlId(Control control);
+
 class Win32Toolkit final : public WindowToolkit {
  public:
-  // Builds the main window with its controls, hidden; the calling thread becomes the window's thread.
-  explicit Win32Toolkit(const WindowForm& mainForm);
+  // Builds the main window with its controls, hidden; the calling thread becomes the window's thread. The
+  // help window is built from its form each time it is loaded.
+  explicit Win32Toolkit(const WindowForm& mainForm, const WindowForm& helpForm = {});
   // Waits for every thread still known, then destroys the window.
   ~Win32Toolkit() override;
   Win32Toolkit(const Win32Toolkit&) = delete;
@@ -57,7 +62,8 @@ class Win32Toolkit final : public WindowToolkit {
   void ListSetColumnTitle(Control control, int column, std::string_view title) override;
   void ListSetColumnWidth(Control control, int column, int width) override;
   int ListGetColumnWidth(Control control, int column) override;
-  // The help window is not built by this toolkit: the request is counted and nothing opens.
+  // Opens the help window owned by the main window; a modal one runs its own message loop until the user
+  // closes it, with the main window disabled meanwhile.
   void LoadWindow(Window window, Window owner, bool modal) override;
   void LockRedraw() override;
   void UnlockRedraw() override;
@@ -80,11 +86,9 @@ class Win32Toolkit final : public WindowToolkit {
   // On the window's thread: the message loop, until the program ends.
   int RunMessageLoop();
 
-  // The window's and the controls' native handles (HWND), for tests and the screenshot; null when absent.
-  void* NativeWindow() const;
+  // The windows' and the controls' native handles (HWND), for tests and the screenshot; null when absent.
+  void* NativeWindow(Window window = Window::MainWindow) const;
   void* NativeControl(Control control) const;
-  // How often LoadWindow was asked for the help window.
-  int HelpWindowRequests() const;
 
  private:
   std::unique_ptr<Win32ToolkitData> data_;

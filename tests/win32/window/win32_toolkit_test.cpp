@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/help_form.h"
 #include "app/main_form.h"
 #include "platform/win32/window/win32_toolkit.h"
 
@@ -90,7 +91,7 @@ class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (WithoutDisplay()) GTEST_SKIP() << "no X display: run the Windows tests under xvfb-run";
-    toolkit = std::make_unique<Win32Toolkit>(MainWindowForm());
+    toolkit = std::make_unique<Win32Toolkit>(MainWindowForm(), HelpWindowForm());
     toolkit->SetEventHandler([this](const Event& event) { events.push_back(event); });
     toolkit->Open();
     toolkit->ProcessEvents();
@@ -124,12 +125,12 @@ class Win32WindowTest : public ::testing::Test {
   std::vector<Event> events;
 };
 
-// Events as text, "kind/control/argument" each, so that a failure shows what arrived.
+// Events as text, "kind/control/argument/window" each, so that a failure shows what arrived.
 std::string Describe(const std::vector<Event>& events) {
   std::string text;
   for (const Event& event : events) {
     text += std::to_string(static_cast<int>(event.kind)) + "/" + std::to_string(static_cast<int>(event.control)) +
-            "/" + std::to_string(event.argument) + " ";
+            "/" + std::to_string(event.argument) + "/" + std::to_string(static_cast<int>(event.window)) + " ";
   }
   return text;
 }
@@ -162,6 +163,10 @@ TEST_F(Win32WindowTest, BuildsTheFormsWindowWithEveryControlAndText) {
         break;
       case ControlKind::frame: EXPECT_EQ(style & BS_TYPEMASK, BS_GROUPBOX); break;
       case ControlKind::editField: EXPECT_EQ(ClassOf(handle), L"Edit"); break;
+      case ControlKind::multiLineField:
+        EXPECT_EQ(ClassOf(handle), L"Edit");
+        EXPECT_EQ(style & (ES_MULTILINE | ES_READONLY), ES_MULTILINE | ES_READONLY);
+        break;
       case ControlKind::label: EXPECT_EQ(ClassOf(handle), L"Static"); break;
       case ControlKind::comboBox:
         EXPECT_EQ(ClassOf(handle), L"ComboBox");
@@ -486,6 +491,53 @@ TEST_F(Win32WindowTest, TheUsersActionsBecomeEvents) {
   EXPECT_TRUE(toolkit->GetChecked(Control::表单位框));  // the click checked it before the event
   EXPECT_EQ(toolkit->GetCurrentRow(Control::列表框), 0);  // the clicks chose the row
   EXPECT_TRUE(IsWindow(Main()));                          // the close request left the window to the handler
+}
+
+TEST_F(Win32WindowTest, TheHelpWindowIsModalOverTheMainWindowAndTellsOfClicksAndReleases) {
+  struct Seen {
+    std::wstring title, usage, label;
+    RECT linkField{};
+    bool mainEnabled = true;
+    bool closedWhenLoadReturned = false;
+  } seen;
+  toolkit->SetEventHandler([&](const Event& event) {
+    events.push_back(event);
+    if (event.kind == EventKind::clicked && event.control == Control::帮助按钮) {
+      toolkit->LoadWindow(Window::HelpWindow, Window::MainWindow, true);
+      seen.closedWhenLoadReturned = !toolkit->NativeWindow(Window::HelpWindow) && !Of(Control::B站框);
+    } else if (event.kind == EventKind::created && event.window == Window::HelpWindow) {
+      const auto help = static_cast<HWND>(toolkit->NativeWindow(Window::HelpWindow));
+      seen.title = TextOf(help);
+      seen.usage = TextOf(Of(Control::报告框));
+      seen.label = TextOf(Of(Control::帮助标签1));
+      seen.linkField = ClientRect(Of(Control::B站框));
+      // The user presses and releases the left button in a link field, clicks a button, then closes help.
+      PostMessageW(Of(Control::B站框), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+      PostMessageW(Of(Control::B站框), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      PostMessageW(Of(Control::访问西瓜视频), BM_CLICK, 0, 0);
+      PostMessageW(help, WM_CLOSE, 0, 0);
+    } else if (event.kind == EventKind::mouseUp) {
+      seen.mainEnabled = IsWindowEnabled(Main());
+    }
+  });
+  TakeEvents();
+  // Returns once the help window has closed: its loop ran inside the click.
+  SendMessageW(Of(Control::帮助按钮), BM_CLICK, 0, 0);
+
+  EXPECT_EQ(Describe(TakeEvents()),
+            Describe({{EventKind::clicked, Control::帮助按钮},
+                      {EventKind::created, {}, 0, Window::HelpWindow},
+                      {EventKind::mouseUp, Control::B站框, 0, Window::HelpWindow},
+                      {EventKind::clicked, Control::访问西瓜视频, 0, Window::HelpWindow}}));
+  EXPECT_EQ(seen.title, L"使用说明");
+  EXPECT_EQ(seen.usage, FromGbk(HelpWindowForm().controls.front().text));
+  EXPECT_EQ(seen.label.substr(0, 10), L"程序详细用法详见以上");
+  EXPECT_EQ(seen.linkField.left, 11);
+  EXPECT_EQ(seen.linkField.top, 213);
+  EXPECT_EQ(seen.linkField.right - seen.linkField.left, 270);
+  EXPECT_FALSE(seen.mainEnabled);
+  EXPECT_TRUE(seen.closedWhenLoadReturned);
+  EXPECT_TRUE(IsWindowEnabled(Main()));
 }
 
 }  // namespace
