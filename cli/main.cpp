@@ -1,26 +1,31 @@
-// korvane: the command line. drives, snapshot, snapshots, compare and stats drive the program's window
-// as a user would; decode and encode turn stored snapshot and settings files into UTF-8 text and back.
+// korvane (korvane-cli.exe on Windows): the command line. drives, snapshot, snapshots, compare and stats
+// drive the program's window as a user would; decode and encode turn stored snapshot and settings files
+// into UTF-8 text and back.
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
 #include "cli/catalog_command.h"
 #include "cli/file_commands.h"
+#include "cli/host.h"
 #include "cli/window_commands.h"
+#include "support/crash_guard.h"
 
 using namespace korvane;
 
 int main(int argc, char** argv) {
+  SetUpConsole();
+  // A fault ends in the crash guard's report (on stderr on Linux) instead of a bare signal.
+  CrashGuard::install();
+  CrashGuard::configure({});
   CLI::App app{"Korvane: where did the space on my disk go?"};
   app.require_subcommand(1);
-  PosixFileSystemOptions options = OptionsFromEnvironment();
+  HostOptions options;
   std::string home;
-  app.add_option("--home", home,
-                 "the program directory, where snapshots and statistics files are written (default: KORVANE_HOME, "
-                 "else the directory of this program)");
+  app.add_option("--home", home, kHomeHelp);
 
-  CLI::App* drives = app.add_subcommand(
-      "drives", "List the drives (KORVANE_DRIVES=\"C=/;D=/srv\" maps letters to directories) with their information");
+  CLI::App* drives = app.add_subcommand("drives", kDrivesHelp);
 
   std::optional<std::string> drive;
   CLI::App* snapshot = app.add_subcommand(
@@ -68,7 +73,10 @@ int main(int argc, char** argv) {
   CLI::App* catalog = app.add_subcommand("catalog", "List the built-in references with their index, as the window offers them");
   catalog->add_option("--dump", dump, "print the snapshot text of built-in reference N (0 to 10) as UTF-8");
 
-  CLI11_PARSE(app, argc, argv);
+  std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  CLI11_PARSE(app, static_cast<int>(pointers.size()), pointers.data());
   if (!home.empty()) options.home = home;
   if (*drives) return Drives(options);
   if (*snapshot) return Snapshot(options, drive);

@@ -6,7 +6,7 @@
 
 namespace korvane {
 
-ProgramSession::ProgramSession(PosixFileSystemOptions options) : files_(std::move(options)) {
+ProgramSession::ProgramSession(const HostOptions& options) : host_(options) {
   window_.SetEventHandler([this](const Event& event) { controller_.HandleEvent(event); });
 }
 
@@ -37,11 +37,11 @@ std::vector<std::string> ProgramSession::PrivateSnapshots() {
 }
 
 std::string ProgramSession::NativeRoot(const std::string& letter) const {
-  return files_.NativePath(letter + ":\\").value_or("");
+  return host_.UserPath(letter + ":\\").value_or("");
 }
 
 std::string ProgramSession::ProgramFilePath(const std::string& name) {
-  return files_.NativePath(files_.ProgramDirectory() + "\\" + name).value_or(name);
+  return host_.UserPath(files_.ProgramDirectory() + "\\" + name).value_or(name);
 }
 
 Bytes ProgramSession::ReadProgramFile(const std::string& name) {

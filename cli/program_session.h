@@ -8,14 +8,14 @@
 
 #include "app/main_controller.h"
 #include "app/main_form.h"
+#include "cli/host.h"
 #include "platform/headless/headless_toolkit.h"
-#include "platform/posix/posix_file_system.h"
 
 namespace korvane {
 
 class ProgramSession {
  public:
-  explicit ProgramSession(PosixFileSystemOptions options);
+  explicit ProgramSession(const HostOptions& options);
   ~ProgramSession();
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
@@ -35,9 +35,10 @@ class ProgramSession {
   void Choose(Control box, int index);
   // Opens the list of 外部参照, which rebuilds it, and gives its entries.
   std::vector<std::string> PrivateSnapshots();
-  // The native directory a drive letter stands for.
+  // The directory a drive letter stands for, as this system names it.
   std::string NativeRoot(const std::string& letter) const;
-  // The native path of a file in the program directory, and its bytes (empty when unreadable).
+  // The path of a file in the program directory as this system names it, and its bytes (empty when
+  // unreadable).
   std::string ProgramFilePath(const std::string& name);
   Bytes ReadProgramFile(const std::string& name);
   std::string Message() { return window_.GetText(Control::过程框); }
@@ -49,7 +50,8 @@ class ProgramSession {
   void Run(Control button);
 
  private:
-  PosixFileSystem files_;
+  HostFiles host_;
+  FileSystemServices& files_ = host_.services();
   HeadlessToolkit window_{MainWindowForm()};
   ProgramState state_;
   MainController controller_{{window_, files_, state_}, {.singleInstance = false, .settings = false}};

@@ -1,9 +1,6 @@
 // The commands that drive the program's window as a user would.
 #include "cli/window_commands.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -27,21 +24,15 @@ constexpr int kStatisticsEntry = 11;
 std::string Utf8(std::string_view gbk) { return Gb18030ToUtf8(gbk).text; }
 std::string Gbk(std::string_view utf8) { return Utf8ToGb18030(utf8).text; }
 
-volatile sig_atomic_t gInterrupted = 0;
-void OnInterrupt(int) { gInterrupted = 1; }
-
-// While it lives, the first Ctrl-C runs the action once (from a thread of its own, not from the signal
+// While it lives, the first Ctrl-C runs the action once (from a thread of its own, not from the system's
 // handler); a second one ends the process as usual.
 class InterruptWatch {
  public:
   explicit InterruptWatch(std::function<void()> action) {
-    struct sigaction interrupt {};
-    interrupt.sa_handler = OnInterrupt;
-    interrupt.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &interrupt, nullptr);
+    CatchInterrupt();
     watcher_ = std::thread([this, action = std::move(action)] {
       while (!done_) {
-        if (gInterrupted) {
+        if (Interrupted()) {
           action();
           return;
         }
@@ -52,9 +43,9 @@ class InterruptWatch {
   ~InterruptWatch() {
     done_ = true;
     watcher_.join();
-    signal(SIGINT, SIG_DFL);
+    ReleaseInterrupt();
   }
-  bool interrupted() const { return gInterrupted != 0; }
+  bool interrupted() const { return Interrupted(); }
 
  private:
   std::atomic<bool> done_{false};
@@ -64,10 +55,12 @@ class InterruptWatch {
 // Progress on stderr: rewritten in place on a terminal, one line each elsewhere.
 class ProgressPrinter {
  public:
-  explicit ProgressPrinter(ProgramSession& session) : terminal_(isatty(STDERR_FILENO)) {
+  explicit ProgressPrinter(ProgramSession& session) : terminal_(ProgressOnTerminal()) {
     // One write a line: stderr is unbuffered, and a scan writes a line per directory.
     session.WatchMessages([terminal = terminal_](const std::string& text) {
-      const std::string line = (terminal ? "\r" : "") + Utf8(text) + (terminal ? "\x1b[K" : "\n");
+      std::string line = terminal ? "\r" : "";
+      line += Utf8(text);
+      line += terminal ? "\x1b[K" : "\n";
       std::cerr.write(line.data(), static_cast<std::streamsize>(line.size()));
     });
   }
@@ -190,7 +183,7 @@ int RunAndReport(ProgramSession& session, const ComparisonRequest& request) {
 
 }  // namespace
 
-int Drives(const PosixFileSystemOptions& options) {
+int Drives(const HostOptions& options) {
   ProgramSession session(options);
   session.Open();
   for (const std::string& drive : session.Drives()) {
@@ -200,7 +193,7 @@ int Drives(const PosixFileSystemOptions& options) {
   return 0;
 }
 
-int Snapshot(const PosixFileSystemOptions& options, const std::optional<std::string>& drive) {
+int Snapshot(const HostOptions& options, const std::optional<std::string>& drive) {
   ProgramSession session(options);
   if (!OpenOnDrive(session, drive)) return kUsage;
   bool interrupted = false;
@@ -224,21 +217,21 @@ int Snapshot(const PosixFileSystemOptions& options, const std::optional<std::str
   return 0;
 }
 
-int Snapshots(const PosixFileSystemOptions& options, const std::optional<std::string>& drive) {
+int Snapshots(const HostOptions& options, const std::optional<std::string>& drive) {
   ProgramSession session(options);
   if (!OpenOnDrive(session, drive)) return kUsage;
   for (const std::string& entry : session.PrivateSnapshots()) std::cout << Utf8(entry) << "\n";
   return 0;
 }
 
-int Compare(const PosixFileSystemOptions& options, const ComparisonRequest& request) {
+int Compare(const HostOptions& options, const ComparisonRequest& request) {
   ProgramSession session(options);
   if (!OpenOnDrive(session, request.drive)) return kUsage;
   if (!ChooseReference(session, request)) return kFailure;
   return RunAndReport(session, request);
 }
 
-int Statistics(const PosixFileSystemOptions& options, const ComparisonRequest& request) {
+int Statistics(const HostOptions& options, const ComparisonRequest& request) {
   ProgramSession session(options);
   if (!OpenOnDrive(session, request.drive)) return kUsage;
   session.Choose(Control::内部参照, kStatisticsEntry);

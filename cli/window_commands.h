@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/posix_file_system.h"
+#include "cli/host.h"
 
 namespace korvane {
 
-int Drives(const PosixFileSystemOptions& options);
-int Snapshot(const PosixFileSystemOptions& options, const std::optional<std::string>& drive);
-int Snapshots(const PosixFileSystemOptions& options, const std::optional<std::string>& drive);
+int Drives(const HostOptions& options);
+int Snapshot(const HostOptions& options, const std::optional<std::string>& drive);
+int Snapshots(const HostOptions& options, const std::optional<std::string>& drive);
 
 struct ComparisonRequest {
   std::optional<std::string> drive;
@@ -27,7 +27,7 @@ struct ComparisonRequest {
 };
 
 // A comparison, or with the statistics entry the statistics run; rows on stdout, progress on stderr.
-int Compare(const PosixFileSystemOptions& options, const ComparisonRequest& request);
-int Statistics(const PosixFileSystemOptions& options, const ComparisonRequest& request);
+int Compare(const HostOptions& options, const ComparisonRequest& request);
+int Statistics(const HostOptions& options, const ComparisonRequest& request);
 
 }  // namespace korvane

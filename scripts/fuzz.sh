@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 failed=0
-for target in decipher unpack snapshot_parse; do
+for target in decipher unpack snapshot_parse library_image; do
   work=build/fuzz/run/$target
   rm -rf "$work"
   mkdir -p "$work/corpus"

@@ -33,6 +33,7 @@ xvfb-run -a ctest --test-dir build/win64 --output-on-failure
 echo "== Windows i686 (built and its imports checked against XP, not run)"
 configure_and_build build/win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 bash scripts/check_xp_imports.sh build/win32/platform/win32/window/korvane.exe
+bash scripts/check_xp_imports.sh build/win32/cli/korvane-cli.exe
 
 echo "== fuzzing"
 CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_FUZZ=ON

@@ -1,6 +1,7 @@
 // The "Gz" container: "Gz", 0x00, the uncompressed length (32-bit little-endian), then a zlib stream.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -8,9 +9,10 @@
 
 namespace korvane {
 
-// zlib's compress and uncompress share this signature (Bytef*, uLongf*, const Bytef*, uLong).
-using ZlibRoutine = int (*)(unsigned char* destination, unsigned long* destinationLength,
-                            const unsigned char* source, unsigned long sourceLength);
+// zlib's compress and uncompress share this signature (Bytef*, uLongf*, const Bytef*, uLong); a linked
+// function, or a call into a library mapped from memory.
+using ZlibRoutine = std::function<int(unsigned char* destination, unsigned long* destinationLength,
+                                      const unsigned char* source, unsigned long sourceLength)>;
 
 // One loaded copy of zlib; releasing it unloads the copy.
 class ZlibLibrary {
@@ -29,18 +31,22 @@ class ZlibSource {
   virtual std::unique_ptr<ZlibLibrary> load() const = 0;
 };
 
-// The zlib this program is linked with.
+// The zlib this program is linked with (on Windows only the tests link one).
 const ZlibSource& LinkedZlib();
+
+// The zlib that packing and unpacking use unless told otherwise: on Windows the image in the program's
+// data, mapped by the in-memory loader (support/zlib_image.cpp), elsewhere the linked zlib.
+const ZlibSource& ProgramZlib();
 
 namespace GzContainer {
 
 // The container of input; empty for empty input and on every failure.
-Bytes pack(std::string_view input, const ZlibSource& zlib = LinkedZlib());
+Bytes pack(std::string_view input, const ZlibSource& zlib = ProgramZlib());
 
 // The uncompressed bytes; empty unless container is a well-formed container whose data fits its
 // declared length. A negative declared length is refused; the output never grows past what the
 // declared length and the compressed data allow.
-Bytes unpack(std::string_view container, const ZlibSource& zlib = LinkedZlib());
+Bytes unpack(std::string_view container, const ZlibSource& zlib = ProgramZlib());
 
 }  // namespace GzContainer
 }  // namespace korvane

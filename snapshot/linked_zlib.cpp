@@ -27,4 +27,9 @@ const ZlibSource& LinkedZlib() {
   return source;
 }
 
+#if !defined(_WIN32)
+// Windows builds take the program's zlib from the image in their data instead (support/zlib_image.cpp).
+const ZlibSource& ProgramZlib() { return LinkedZlib(); }
+#endif
+
 }  // namespace korvane

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/win32/services/directory_search.h"
+#include "platform/win32/services/whole_file.h"
 #include "platform/win32/services/wide_text.h"
 #include "snapshot/value_format.h"
 
@@ -61,7 +62,20 @@ std::string_view WithoutFinalSeparator(std::string_view path) {
 
 }  // namespace
 
-Win32FileSystem::Win32FileSystem(Win32FileSystemOptions options) : folderSizes_(options.measuringThreads) {}
+Win32FileSystem::Win32FileSystem(Win32FileSystemOptions options) : folderSizes_(options.measuringThreads) {
+  if (!options.home) return;
+  const std::wstring home = ToWide(*options.home);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length = GetFullPathNameW(home.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.resize(length);
+    length = GetFullPathNameW(home.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  full.resize(length < full.size() ? length : 0);
+  // Without a final "\": the core puts one before every name, also after a drive's root.
+  if (!full.empty() && full.back() == L'\\') full.pop_back();
+  home_ = full.empty() ? *options.home : FromWide(full);
+}
 
 Win32FileSystem::~Win32FileSystem() {
   for (void* mutex : heldMutexes_) CloseHandle(mutex);
@@ -156,6 +170,7 @@ void Win32FileSystem::EndScan() { folderSizes_.EndScan(); }
 // ---- Files
 
 std::string Win32FileSystem::ProgramDirectory() {
+  if (!home_.empty()) return home_;
   const std::wstring path = ModulePath();
   const size_t separator = path.rfind(L'\\');
   return separator == std::wstring::npos ? std::string() : FromWide(std::wstring_view(path).substr(0, separator));
@@ -171,49 +186,11 @@ bool Win32FileSystem::FileExists(std::string_view path) {
 }
 
 Bytes Win32FileSystem::ReadWholeFile(std::string_view path) {
-  const HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  Bytes contents;
-  LARGE_INTEGER size{};
-  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && static_cast<uint64_t>(size.QuadPart) < contents.max_size()) {
-    contents.reserve(static_cast<size_t>(size.QuadPart));
-  }
-  char buffer[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-      contents.clear();
-      break;
-    }
-    if (got == 0) break;
-    contents.append(buffer, got);
-  }
-  CloseHandle(file);
-  return contents;
+  return win32::ReadWholeFile(ToWide(path)).value_or(Bytes());
 }
 
 bool Win32FileSystem::WriteWholeFile(std::string_view path, std::string_view contents) {
-  // The contents go to a new file beside the target, reach the disk, and then replace the target in one
-  // move: a failure at any step leaves an earlier file of that name as it was.
-  const std::wstring target = ToWide(path);
-  const size_t separator = target.rfind(L'\\');
-  const std::wstring directory = separator == std::wstring::npos ? std::wstring(L".") : target.substr(0, separator + 1);
-  wchar_t temporary[MAX_PATH] = {};
-  if (target.empty() || !GetTempFileNameW(directory.c_str(), L"kvn", 0, temporary)) return false;
-  const HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool written = file != INVALID_HANDLE_VALUE;
-  for (size_t at = 0; written && at < contents.size();) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - at, 1u << 30));
-    DWORD put = 0;
-    written = WriteFile(file, contents.data() + at, chunk, &put, nullptr) && put > 0;
-    at += put;
-  }
-  written = written && FlushFileBuffers(file);
-  if (file != INVALID_HANDLE_VALUE) written = CloseHandle(file) && written;
-  written = written && MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!written) DeleteFileW(temporary);
-  return written;
+  return win32::ReplaceWholeFile(ToWide(path), contents).ok;
 }
 
 // ---- Shell and processes

@@ -16,6 +16,9 @@ namespace korvane {
 struct Win32FileSystemOptions {
   // The threads that measure one folder, the caller's included; 0 means one per hardware thread.
   unsigned measuringThreads = 0;
+  // The program directory (GB18030, relative to the current directory or full), in place of the
+  // executable's own.
+  std::optional<std::string> home = std::nullopt;
 };
 
 class Win32FileSystem final : public FileSystemServices {
@@ -53,6 +56,7 @@ class Win32FileSystem final : public FileSystemServices {
 
  private:
   win32::FolderSizes folderSizes_;
+  std::string home_;  // full, without a final "\"; empty: the executable's directory
   std::mutex mutexesGuard_;
   std::vector<void*> heldMutexes_;  // the handles of the named mutexes this object created
 };

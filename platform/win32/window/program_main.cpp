@@ -8,6 +8,7 @@
 #include "app/main_form.h"
 #include "platform/win32/services/win32_file_system.h"
 #include "platform/win32/window/win32_toolkit.h"
+#include "support/crash_guard.h"
 
 namespace {
 
@@ -34,11 +35,21 @@ void EnterProgramDirectory() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace korvane;
   EnterProgramDirectory();
+  CrashGuard::install();
   Win32FileSystem files;
   Win32Toolkit window(MainWindowForm(), HelpWindowForm());
   ProgramState state;
   MainController controller({window, files, state});
-  window.SetEventHandler([&controller](const Event& event) { controller.HandleEvent(event); });
+  window.SetEventHandler([&controller, &window](const Event& event) {
+    // The main window's created event arms the crash guard and hands it the window's runtime errors;
+    // the window's logic itself knows nothing of the guard.
+    if (event.kind == EventKind::created && event.window == Window::MainWindow) {
+      CrashGuard::configure({.showMessageBox = 1, .endFaultingThreadOnly = 0, .registerRuntimeErrorHandler = true,
+                             .ownerWindowClass = "", .includeCallStack = 1, .maxSymbolDistance = 0},
+                            &window);
+    }
+    controller.HandleEvent(event);
+  });
   window.Open();
   return window.RunMessageLoop();
 }

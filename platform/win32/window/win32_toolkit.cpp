@@ -11,6 +11,7 @@
 #include "platform/win32/window/win32_toolkit.h"
 
 #include "platform/win32/services/wide_text.h"
+#include "support/crash_guard.h"
 
 // clang-format off
 #include <windows.h>
@@ -1011,7 +1012,10 @@ void* Win32Toolkit::NativeControl(Control control) const { return data_->Handle(
 
 ThreadHandle Win32Toolkit::StartThread(ThreadRoutine routine) {
   if (!routine) return 0;
-  auto owned = std::make_unique<ThreadRoutine>(std::move(routine));
+  // The crash guard follows every thread the program starts.
+  auto owned = std::make_unique<ThreadRoutine>([data = data_.get(), routine = std::move(routine)] {
+    CrashGuard::guardThread([&] { data->Contain(routine, "unknown exception in a thread"); });
+  });
   const uintptr_t started = _beginthreadex(nullptr, 0, RunThread, owned.get(), 0, nullptr);
   if (!started) return 0;
   owned.release();  // the thread owns its routine now
