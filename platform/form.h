@@ -31,6 +31,8 @@ struct ControlForm {
   // A report list's columns.
   std::vector<ListColumn> columns;
   std::optional<Control> frame;
+  // An edit field that shows the program's texts: the user can select and copy them, not type.
+  bool readOnly = false;
 };
 
 struct WindowForm {

@@ -42,6 +42,7 @@ void HeadlessToolkit::AddControls(Window window, const WindowForm& form) {
     state = ControlState{};
     state.window = window;
     state.kind = control.kind;
+    state.readOnly = control.readOnly || control.kind == ControlKind::multiLineField;
     state.bounds = control.bounds;
     state.text = control.text;
     state.items = control.items;
@@ -491,6 +492,7 @@ bool HeadlessToolkit::SelectItem(Control control, int index) {
 bool HeadlessToolkit::TypeText(Control control, std::string_view text) {
   std::shared_ptr<const Observers> observers;
   const bool typed = Input(control, [&](ControlState& state) {
+    if (state.readOnly) return false;
     // What the user types replaces the chosen item as the combo box's shown text.
     if (state.kind == ControlKind::comboBox) state.selected = -1;
     state.text = text;

@@ -100,7 +100,8 @@ class HeadlessToolkit final : public WindowToolkit {
   bool Click(Control control);
   // Selects the combo box item, then posts itemSelected; an index outside the items is refused.
   bool SelectItem(Control control, int index);
-  // Replaces the text, posting nothing; typing into a combo box clears its selection.
+  // Replaces the text, posting nothing; typing into a combo box clears its selection. A read-only field
+  // refuses it.
   bool TypeText(Control control, std::string_view text);
   // The report list's current row; a row outside the list leaves none.
   bool SelectRow(int row);
@@ -147,6 +148,7 @@ class HeadlessToolkit final : public WindowToolkit {
   struct ControlState {
     Window window = Window::MainWindow;
     ControlKind kind = ControlKind::label;
+    bool readOnly = false;
     Bounds bounds;
     std::string text;
     bool disabled = false;

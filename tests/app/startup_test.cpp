@@ -138,5 +138,17 @@ TEST(Closing, DuringASaveEndsOnceTheWorkersHaveEnded) {
   EXPECT_EQ(program.state.outputWorker, 0);
 }
 
+TEST(StatusFields, TakeNoTypingSoThatNoUserEndsAWaitEarly) {
+  Program program;
+  program.files.AddDrive('C', {1'000, 500});
+  program.toolkit.Open();
+  for (const Control field : {Control::编辑框1, Control::过程框, Control::编辑框3, Control::状态框}) {
+    const std::string shown = program.toolkit.GetText(field);
+    EXPECT_FALSE(program.toolkit.TypeText(field, " 空闲中"));
+    EXPECT_EQ(program.toolkit.GetText(field), shown);
+  }
+  EXPECT_TRUE(program.toolkit.TypeText(Control::限制框, "5"));
+}
+
 }  // namespace
 }  // namespace korvane

@@ -283,6 +283,17 @@ struct Win32ToolkitData {
   LRESULT ReceiveForHelp(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(WPARAM wParam);
   void OnEditFieldMouseUp(HWND field);
+  // Read-only edit fields keep the white of the others; labels and frames the window's own colour.
+  LRESULT ColorStatic(HWND parent, WPARAM wParam, LPARAM lParam) {
+    const auto control = reinterpret_cast<HWND>(lParam);
+    if (!OriginalProcedure(control) || !IsWindowEnabled(control)) {
+      return DefWindowProcW(parent, WM_CTLCOLORSTATIC, wParam, lParam);
+    }
+    const auto dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+  }
   WNDPROC OriginalProcedure(HWND field) const {
     const auto found = controls.find(ControlOfId(GetDlgCtrlID(field)));
     return found == controls.end() || found->second.handle != field ? nullptr : found->second.original;
@@ -394,7 +405,7 @@ void Win32ToolkitData::CreateControl(Control name, const ControlForm& form) {
     case ControlKind::frame: style |= BS_GROUPBOX; break;
     case ControlKind::editField:
       windowClass = WC_EDITW;
-      style |= WS_TABSTOP | ES_AUTOHSCROLL;
+      style |= WS_TABSTOP | ES_AUTOHSCROLL | (form.readOnly ? ES_READONLY : 0);
       extended = WS_EX_CLIENTEDGE;
       break;
     case ControlKind::multiLineField:
@@ -493,6 +504,7 @@ LRESULT Win32ToolkitData::Receive(HWND to, UINT message, WPARAM wParam, LPARAM l
       if (lParam) OnCommand(wParam);
       return 0;
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_CTLCOLORSTATIC: return ColorStatic(window, wParam, lParam);
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Raise(Event{EventKind::resized});
       return 0;
@@ -511,6 +523,7 @@ LRESULT Win32ToolkitData::ReceiveForHelp(UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
       if (lParam) OnCommand(wParam);
       return 0;
+    case WM_CTLCOLORSTATIC: return ColorStatic(help, wParam, lParam);
     case WM_CLOSE: CloseHelpWindow(); return 0;
     case WM_NCDESTROY:
       // Its controls are gone by now, and with them every use of their records.

@@ -162,7 +162,10 @@ TEST_F(Win32WindowTest, BuildsTheFormsWindowWithEveryControlAndText) {
         EXPECT_EQ(style & (LVS_TYPEMASK | LVS_OWNERDATA), LVS_REPORT | LVS_OWNERDATA);
         break;
       case ControlKind::frame: EXPECT_EQ(style & BS_TYPEMASK, BS_GROUPBOX); break;
-      case ControlKind::editField: EXPECT_EQ(ClassOf(handle), L"Edit"); break;
+      case ControlKind::editField:
+        EXPECT_EQ(ClassOf(handle), L"Edit");
+        EXPECT_EQ((style & ES_READONLY) != 0, control.readOnly);
+        break;
       case ControlKind::multiLineField:
         EXPECT_EQ(ClassOf(handle), L"Edit");
         EXPECT_EQ(style & (ES_MULTILINE | ES_READONLY), ES_MULTILINE | ES_READONLY);
