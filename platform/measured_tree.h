@@ -36,6 +36,23 @@ class MeasuredTree {
 
   std::string_view Name(const MeasuredNode& node) const { return {names.data() + node.nameOffset, node.nameLength}; }
 
+  // A new measurement root, named by its whole key; gives its index.
+  uint32_t AddRoot(std::string_view key) {
+    const auto index = static_cast<uint32_t>(nodes.size());
+    MeasuredNode& root = nodes.emplace_back();
+    root.nameOffset = static_cast<uint32_t>(names.size());
+    root.nameLength = static_cast<uint16_t>(std::min<size_t>(key.size(), UINT16_MAX));
+    names += key.substr(0, root.nameLength);
+    return index;
+  }
+
+  // After the walk from root: every node's total goes into its parent's, from the last node back.
+  void AddUpTotals(uint32_t root) {
+    for (auto index = static_cast<uint32_t>(nodes.size() - 1); index > root; --index) {
+      nodes[nodes[index].parent].total += nodes[index].total;
+    }
+  }
+
   // The child of parent named name; measurement roots have no parent and are named by their whole key.
   uint32_t Find(uint32_t parent, std::string_view name) const {
     if (slots_.empty()) return kNoNode;

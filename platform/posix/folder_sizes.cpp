@@ -9,16 +9,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <set>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include "platform/file_system.h"
 #include "platform/measured_tree.h"
+#include "platform/parallel_walk.h"
 #include "platform/posix/posix_paths.h"
 #include "snapshot/gbk_text.h"
 
@@ -58,9 +57,8 @@ struct FolderSizes::Memory : MeasuredTree {
 
 namespace {
 
-// One parallel walk over a memory's nodes. Workers take directories from a shared stack, sum their
-// regular files, and push their subdirectories as new nodes; the calling thread is one of the workers
-// and the others start only once there is work to share.
+// One parallel walk over a memory's nodes: each visit sums a directory's regular files and adds its
+// subdirectories as new nodes, leaving mount roots in deferred.
 class Walk {
  public:
   struct Task {
@@ -70,18 +68,11 @@ class Walk {
   };
 
   Walk(std::deque<Node>& nodes, std::string& names, uint64_t device, const std::set<FileId>& mountRoots, unsigned threads)
-      : nodes_(nodes), names_(names), device_(device), mountRoots_(mountRoots), threads_(threads) {}
+      : nodes_(nodes), names_(names), device_(device), mountRoots_(mountRoots), scheduler_(threads) {}
 
   // Walks the subtree of the task's directory; mount roots met on the way are left in deferred.
   void Run(Task first) {
-    {
-      std::lock_guard lock(mutex_);
-      stack_.push_back(std::move(first));
-      pending_ = 1;
-    }
-    Work();
-    for (std::thread& helper : helpers_) helper.join();
-    helpers_.clear();
+    scheduler_.Run(std::move(first), [this](const Task& task) { Visit(task); });
   }
 
   struct Deferred {
@@ -91,22 +82,6 @@ class Walk {
   std::vector<Deferred> deferred;
 
  private:
-  void Work() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      ++waiting_;
-      wake_.wait(lock, [&] { return !stack_.empty() || pending_ == 0; });
-      --waiting_;
-      if (stack_.empty()) return;
-      Task task = std::move(stack_.back());
-      stack_.pop_back();
-      lock.unlock();
-      Visit(task);
-      lock.lock();
-      if (--pending_ == 0) wake_.notify_all();
-    }
-  }
-
   void Visit(const Task& task) {
     if (task.path.size() >= PATH_MAX) return;
     const int fd = open(task.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -149,51 +124,34 @@ class Walk {
       coreNames.push_back(CoreName(found.name));
       paths.push_back(ChildPath(task.path, found.name));
     }
-    std::lock_guard lock(mutex_);
-    const auto first = static_cast<uint32_t>(nodes_.size());
-    task.node->firstChild = first;
-    task.node->childCount = static_cast<uint32_t>(subdirectories.size());
-    for (size_t i = 0; i < subdirectories.size(); ++i) {
-      Node& child = nodes_.emplace_back();
-      child.parent = task.index;
-      if (coreNames[i]) {
-        child.nameOffset = static_cast<uint32_t>(names_.size());
-        child.nameLength = static_cast<uint16_t>(coreNames[i]->size());
-        child.flags = kListed;
-        names_ += *coreNames[i];
+    scheduler_.Publish([&](const auto& push) {
+      const auto first = static_cast<uint32_t>(nodes_.size());
+      task.node->firstChild = first;
+      task.node->childCount = static_cast<uint32_t>(subdirectories.size());
+      for (size_t i = 0; i < subdirectories.size(); ++i) {
+        Node& child = nodes_.emplace_back();
+        child.parent = task.index;
+        if (coreNames[i]) {
+          child.nameOffset = static_cast<uint32_t>(names_.size());
+          child.nameLength = static_cast<uint16_t>(coreNames[i]->size());
+          child.flags = kListed;
+          names_ += *coreNames[i];
+        }
+        Task childTask{&child, first + static_cast<uint32_t>(i), std::move(paths[i])};
+        if (mountRoots_.count({device_, subdirectories[i].inode})) {
+          deferred.push_back({std::move(childTask), subdirectories[i].inode});
+        } else {
+          push(std::move(childTask));
+        }
       }
-      Task childTask{&child, first + static_cast<uint32_t>(i), std::move(paths[i])};
-      if (mountRoots_.count({device_, subdirectories[i].inode})) {
-        deferred.push_back({std::move(childTask), subdirectories[i].inode});
-      } else {
-        stack_.push_back(std::move(childTask));
-        ++pending_;
-      }
-    }
-    if (stack_.size() > 1 && helpers_.size() + 1 < threads_) StartHelper();
-    if (waiting_ > 0) wake_.notify_all();
+    });
   }
 
-  void StartHelper() {
-    try {
-      helpers_.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      // Without another thread the walkers already running finish the work.
-    }
-  }
-
-  std::deque<Node>& nodes_;
+  std::deque<Node>& nodes_;  // with names_ and deferred, guarded by the scheduler's lock
   std::string& names_;
   const uint64_t device_;
   const std::set<FileId>& mountRoots_;
-  const unsigned threads_;
-
-  std::mutex mutex_;  // guards the stack, the counters, the node and name stores and deferred
-  std::condition_variable wake_;
-  std::vector<Task> stack_;
-  size_t pending_ = 0;  // tasks on the stack or being visited
-  unsigned waiting_ = 0;
-  std::vector<std::thread> helpers_;
+  ParallelWalk<Task> scheduler_;
 };
 
 // The positions of a node and its ancestors among their siblings, from the measured root down: the
@@ -257,12 +215,9 @@ int64_t FolderSizes::Measure(const std::string& key, const std::string& native, 
   Memory& memory = remember ? *scan_ : once;
   const std::set<FileId>& mountRoots = CurrentMountRoots().roots;
 
-  const auto root = static_cast<uint32_t>(memory.nodes.size());
-  Node& rootNode = memory.nodes.emplace_back();
-  rootNode.nameOffset = static_cast<uint32_t>(memory.names.size());
-  rootNode.nameLength = static_cast<uint16_t>(std::min<size_t>(key.size(), UINT16_MAX));
+  const uint32_t root = memory.AddRoot(key);
+  Node& rootNode = memory.nodes[root];
   rootNode.flags = kListed;
-  memory.names += key.substr(0, rootNode.nameLength);
 
   // The walk that led here passed the ancestors up to the drive's directory: a bind mount of one of
   // them below is a repeat.
@@ -295,9 +250,7 @@ int64_t FolderSizes::Measure(const std::string& key, const std::string& native, 
       }
     }
   }
-  for (auto index = static_cast<uint32_t>(memory.nodes.size() - 1); index > root; --index) {
-    memory.nodes[memory.nodes[index].parent].total += memory.nodes[index].total;
-  }
+  memory.AddUpTotals(root);
   if (remember) {
     for (auto index = root; index < memory.nodes.size(); ++index) {
       if (memory.nodes[index].flags & kListed) memory.Index(index);

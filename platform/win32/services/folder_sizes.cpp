@@ -2,15 +2,14 @@
 #include "platform/win32/services/folder_sizes.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include "platform/file_system.h"
 #include "platform/measured_tree.h"
+#include "platform/parallel_walk.h"
 #include "platform/win32/services/directory_search.h"
 #include "platform/win32/services/wide_text.h"
 #include "snapshot/gbk_text.h"
@@ -33,10 +32,9 @@ struct FolderSizes::Memory : MeasuredTree {};
 
 namespace {
 
-// One parallel walk over a memory's nodes. Workers take directories from a shared stack, sum their
-// files, and push their subdirectories as new nodes; the calling thread is one of the workers and the
-// others start only once there is work to share. Every path is walked in full, links included, so the
-// totals do not depend on which worker reaches a directory first.
+// One parallel walk over a memory's nodes: each visit sums a directory's files and adds its
+// subdirectories as new nodes. Every path is walked in full, links included, so the totals do not depend
+// on which worker reaches a directory first.
 class Walk {
  public:
   struct Task {
@@ -45,36 +43,14 @@ class Walk {
     std::wstring path;  // without a final "\"
   };
 
-  Walk(std::deque<Node>& nodes, std::string& names, unsigned threads) : nodes_(nodes), names_(names), threads_(threads) {}
+  Walk(std::deque<Node>& nodes, std::string& names, unsigned threads)
+      : nodes_(nodes), names_(names), scheduler_(threads) {}
 
   void Run(Task first) {
-    {
-      std::lock_guard lock(mutex_);
-      stack_.push_back(std::move(first));
-      pending_ = 1;
-    }
-    Work();
-    for (std::thread& helper : helpers_) helper.join();
-    helpers_.clear();
+    scheduler_.Run(std::move(first), [this](const Task& task) { Visit(task); });
   }
 
  private:
-  void Work() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      ++waiting_;
-      wake_.wait(lock, [&] { return !stack_.empty() || pending_ == 0; });
-      --waiting_;
-      if (stack_.empty()) return;
-      Task task = std::move(stack_.back());
-      stack_.pop_back();
-      lock.unlock();
-      Visit(task);
-      lock.lock();
-      if (--pending_ == 0) wake_.notify_all();
-    }
-  }
-
   void Visit(const Task& task) {
     DirectorySearch search(task.path + L"\\*.*");
     if (!search.opened()) return;
@@ -103,41 +79,24 @@ class Walk {
       coreNames.push_back(FromWide(name));
       paths.push_back(task.path + L"\\" + name);
     }
-    std::lock_guard lock(mutex_);
-    const auto first = static_cast<uint32_t>(nodes_.size());
-    task.node->firstChild = first;
-    task.node->childCount = static_cast<uint32_t>(subdirectories.size());
-    for (size_t i = 0; i < subdirectories.size(); ++i) {
-      Node& child = nodes_.emplace_back();
-      child.parent = task.index;
-      child.nameOffset = static_cast<uint32_t>(names_.size());
-      child.nameLength = static_cast<uint16_t>(coreNames[i].size());
-      names_ += coreNames[i];
-      stack_.push_back({&child, first + static_cast<uint32_t>(i), std::move(paths[i])});
-      ++pending_;
-    }
-    if (stack_.size() > 1 && helpers_.size() + 1 < threads_) StartHelper();
-    if (waiting_ > 0) wake_.notify_all();
+    scheduler_.Publish([&](const auto& push) {
+      const auto first = static_cast<uint32_t>(nodes_.size());
+      task.node->firstChild = first;
+      task.node->childCount = static_cast<uint32_t>(subdirectories.size());
+      for (size_t i = 0; i < subdirectories.size(); ++i) {
+        Node& child = nodes_.emplace_back();
+        child.parent = task.index;
+        child.nameOffset = static_cast<uint32_t>(names_.size());
+        child.nameLength = static_cast<uint16_t>(coreNames[i].size());
+        names_ += coreNames[i];
+        push(Task{&child, first + static_cast<uint32_t>(i), std::move(paths[i])});
+      }
+    });
   }
 
-  void StartHelper() {
-    try {
-      helpers_.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      // Without another thread the walkers already running finish the work.
-    }
-  }
-
-  std::deque<Node>& nodes_;
+  std::deque<Node>& nodes_;  // with names_, guarded by the scheduler's lock
   std::string& names_;
-  const unsigned threads_;
-
-  std::mutex mutex_;  // guards the stack, the counters and the node and name stores
-  std::condition_variable wake_;
-  std::vector<Task> stack_;
-  size_t pending_ = 0;  // tasks on the stack or being visited
-  unsigned waiting_ = 0;
-  std::vector<std::thread> helpers_;
+  ParallelWalk<Task> scheduler_;
 };
 
 }  // namespace
@@ -168,16 +127,9 @@ int64_t FolderSizes::Measure(const std::string& key) {
   const bool remember = scan_ && key.size() <= UINT16_MAX;
   Memory& memory = remember ? *scan_ : once;
 
-  const auto root = static_cast<uint32_t>(memory.nodes.size());
-  Node& rootNode = memory.nodes.emplace_back();
-  rootNode.nameOffset = static_cast<uint32_t>(memory.names.size());
-  rootNode.nameLength = static_cast<uint16_t>(std::min<size_t>(key.size(), UINT16_MAX));
-  memory.names += key.substr(0, rootNode.nameLength);
-
-  Walk(memory.nodes, memory.names, threads_).Run({&rootNode, root, path});
-  for (auto index = static_cast<uint32_t>(memory.nodes.size() - 1); index > root; --index) {
-    memory.nodes[memory.nodes[index].parent].total += memory.nodes[index].total;
-  }
+  const uint32_t root = memory.AddRoot(key);
+  Walk(memory.nodes, memory.names, threads_).Run({&memory.nodes[root], root, path});
+  memory.AddUpTotals(root);
   if (remember) {
     for (auto index = root; index < memory.nodes.size(); ++index) memory.Index(index);
   }

@@ -159,10 +159,15 @@ class RunningProgram {
   }
 
   bool Idle() { return TextOf(Of(Control::状态框)) == L" 空闲中"; }
-  // Waits until the status has left idle (if it does) and come back to it.
-  bool WaitUntilIdleAgain(std::chrono::milliseconds timeout = 120s) {
-    WaitFor([&] { return !Idle(); }, 3s);
-    return WaitFor([&] { return Idle() && IsWindowEnabled(Of(Control::快照按钮)); }, timeout);
+  // Clicks the button and waits until its run has ended: every run writes 过程框, and its status returns
+  // to idle last of all. A marker in 过程框 tells a finished run from one that has not started yet.
+  bool ClickAndWaitForTheRun(Control button, std::chrono::milliseconds timeout = 120s) {
+    constexpr wchar_t kMarker[] = L"(before the run)";
+    Type(Control::过程框, kMarker);
+    Click(button);
+    return WaitFor([&] {
+      return TextOf(Of(Control::过程框)) != kMarker && Idle() && IsWindowEnabled(Of(Control::快照按钮));
+    }, timeout);
   }
 
   // The list view's rows as it shows them: its texts are read into memory of the program's process.
@@ -238,8 +243,7 @@ TEST(ScanPhase, TheWindowShowsItsFormAndWineDrivesAndTheScanWritesTheSnapshot) {
   for (const wchar_t* drive : {L"C", L"K", L"Z"}) EXPECT_NE(IndexOf(drives, drive), -1) << drive;
 
   program.Choose(Control::盘符框, IndexOf(drives, L"K"));
-  program.Click(Control::快照按钮);
-  ASSERT_TRUE(program.WaitUntilIdleAgain());
+  ASSERT_TRUE(program.ClickAndWaitForTheRun(Control::快照按钮));
   // The script compares the file with the Linux build's record of the same tree.
   WIN32_FIND_DATAW found{};
   const HANDLE search = FindFirstFileW((RunningProgram::ProgramDirectory() + L"\\*.k").c_str(), &found);
@@ -263,8 +267,7 @@ void CompareWithTheSavedSnapshot(RunningProgram& program) {
   program.Choose(Control::外部参照, 0);
   program.Type(Control::限制框, L"1");
   program.Choose(Control::单位框, 2);  // MB
-  program.Click(Control::比对按钮);
-  ASSERT_TRUE(program.WaitUntilIdleAgain());
+  ASSERT_TRUE(program.ClickAndWaitForTheRun(Control::比对按钮));
 }
 
 TEST(ProgramPhase, AComparisonAgainstTheSavedSnapshotListsTheGrowthAndHeaderClicksSortIt) {
