@@ -3,6 +3,7 @@
 // into UTF-8 text and back.
 #include <CLI/CLI.hpp>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -10,15 +11,25 @@
 #include "cli/file_commands.h"
 #include "cli/host.h"
 #include "cli/window_commands.h"
+#include "platform/text_encoding.h"
 #include "support/crash_guard.h"
 
 using namespace korvane;
 
 int main(int argc, char** argv) {
   SetUpConsole();
-  // A fault ends in the crash guard's report (on stderr on Linux) instead of a bare signal.
+  // A fault ends in the crash guard's report on stderr instead of a bare signal. On Windows the guard's
+  // message box would stop a scripted run until someone closed it, so the report goes to stderr there too.
   CrashGuard::install();
+#ifdef _WIN32
+  CrashGuard::configure({.beforeReport = [] {
+                           std::cerr << Gb18030ToUtf8("程序异常：\r\n").text
+                                     << Gb18030ToUtf8(CrashGuard::threadReport()).text << std::flush;
+                         },
+                         .showMessageBox = 0});
+#else
   CrashGuard::configure({});
+#endif
   CLI::App app{"Korvane: where did the space on my disk go?"};
   app.require_subcommand(1);
   HostOptions options;
