@@ -94,6 +94,7 @@ class Walk {
     struct Found {
       std::string name;
       uint64_t inode;
+      std::u16string order;  // the listing's order
     };
     std::vector<Found> subdirectories;
     int64_t bytes = 0;
@@ -107,7 +108,7 @@ class Walk {
       if (S_ISREG(status.st_mode)) {
         bytes += status.st_size;
       } else if (S_ISDIR(status.st_mode)) {
-        subdirectories.push_back({entry->d_name, status.st_ino});
+        subdirectories.push_back({entry->d_name, status.st_ino, ListingKey(entry->d_name)});
       }
     }
     closedir(directory);
@@ -116,7 +117,7 @@ class Walk {
     if (subdirectories.empty()) return;
     // Remembered in the order the listing gives them, so that a scan's answers equal the disk's.
     std::sort(subdirectories.begin(), subdirectories.end(),
-              [](const Found& a, const Found& b) { return ListsBefore(a.name, b.name); });
+              [](const Found& a, const Found& b) { return a.order < b.order; });
 
     std::vector<std::optional<std::string>> coreNames;
     std::vector<std::string> paths;

@@ -102,7 +102,7 @@ std::vector<std::string> ListDirectory(const std::string& native, const std::opt
       if (MatchesSearchPattern(wildcard, dots)) names.emplace_back(dots);
     }
   }
-  std::vector<std::pair<std::string, std::string>> found;  // native and core name
+  std::vector<std::pair<std::u16string, std::string>> found;  // the listing's order and the core name
   while (const dirent* entry = readdir(directory)) {
     if (IsDotOrDotDot(entry->d_name)) continue;
     if (entry->d_type != DT_UNKNOWN && (entry->d_type == DT_DIR) != directories) continue;
@@ -110,11 +110,12 @@ std::vector<std::string> ListDirectory(const std::string& native, const std::opt
     if (fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0) continue;
     if (S_ISDIR(status.st_mode) != directories || status.st_dev != home.st_dev) continue;
     std::optional<std::string> name = posix::CoreName(entry->d_name);
-    if (name && MatchesSearchPattern(wildcard, *name)) found.emplace_back(entry->d_name, std::move(*name));
+    if (name && MatchesSearchPattern(wildcard, *name)) {
+      found.emplace_back(posix::ListingKey(entry->d_name), std::move(*name));
+    }
   }
   closedir(directory);
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return posix::ListsBefore(a.first, b.first); });
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& entry : found) names.push_back(std::move(entry.second));
   return names;
 }

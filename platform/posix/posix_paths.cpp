@@ -139,9 +139,6 @@ std::optional<std::string> CoreName(std::string_view nativeName) {
   return std::move(converted.text);
 }
 
-namespace {
-
-// The UTF-16 code units of a UTF-8 name, ASCII letters as capitals; a malformed byte stands for itself.
 std::u16string ListingKey(std::string_view utf8) {
   std::u16string key;
   key.reserve(utf8.size());
@@ -165,10 +162,6 @@ std::u16string ListingKey(std::string_view utf8) {
   }
   return key;
 }
-
-}  // namespace
-
-bool ListsBefore(std::string_view a, std::string_view b) { return ListingKey(a) < ListingKey(b); }
 
 std::optional<std::string> DrivelessCorePath(std::string_view nativePath) {
   if (nativePath.find('\\') != std::string_view::npos) return std::nullopt;

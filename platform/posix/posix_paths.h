@@ -56,10 +56,10 @@ std::optional<std::string> CoreName(std::string_view nativeName);
 // in it has no core form.
 std::optional<std::string> DrivelessCorePath(std::string_view nativePath);
 
-// The order in which Windows lists the names of a directory (NTFS, and Wine alike): by UTF-16 code
-// units, letters compared as capitals. Only ASCII letters are folded here; other cased letters keep their
-// own order. For UTF-8 names.
-bool ListsBefore(std::string_view a, std::string_view b);
+// The key of the order in which Windows lists the names of a directory (NTFS, and Wine alike): the
+// UTF-16 code units, letters as capitals. Only ASCII letters are folded here; other cased letters keep
+// their own order. For a UTF-8 name; a malformed byte stands for itself.
+std::u16string ListingKey(std::string_view utf8);
 
 // Equal but for the case of ASCII letters; on UTF-8 names, so no byte of a multibyte character folds.
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
