@@ -8,6 +8,7 @@ build=$root/build/win64
 export WINEPREFIX=$root/build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 link=$WINEPREFIX/dosdevices/k:
+if [ -L "$link" ] && [ ! -e "$link" ]; then rm -f "$link"; fi  # left by a killed run
 [ -e "$link" ] && { echo "drive K: is already mapped in $WINEPREFIX" >&2; exit 1; }
 trap 'rm -f "$link"; rm -rf "$work"' EXIT
 

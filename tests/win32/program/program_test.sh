@@ -14,6 +14,8 @@ fi
 
 work=$(mktemp -d)
 link=$WINEPREFIX/dosdevices/k:
+# A run that was killed leaves its link behind, pointing at a tree that is gone.
+if [ -L "$link" ] && [ ! -e "$link" ]; then rm -f "$link"; fi
 if [ -e "$link" ] || [ -L "$link" ]; then
   echo "drive K: is already mapped in $WINEPREFIX" >&2
   exit 1
