@@ -342,23 +342,11 @@ void PlainComparisonPass(ProgramContext& context, const std::string& reference, 
     if (increment - static_cast<double>(minIncrement) >= -0.0000001) {
       const int64_t listedBelow = !listed.empty() && before != 0 ? PlainListedSize(listed, path) : 0;
       if (increment - static_cast<double>(listedBelow) > 0.0000001) {
-        ++rows;
-        const int row = toolkit.ListAppendRow(Control::列表框, std::to_string(rows));
-        toolkit.ListSetCell(Control::列表框, row, 1, std::to_string(PathDepth(path)));
-        toolkit.ListSetCell(Control::列表框, row, 2, path);
         listed += path + "|" + std::to_string(current) + "\r\n";
-        toolkit.ListSetCell(Control::列表框, row, 3, std::to_string(current));
-        toolkit.ListSetCell(Control::列表框, row, 4, SizeText(current));
-        const auto growth = static_cast<int64_t>(std::trunc(increment));
-        toolkit.ListSetCell(Control::列表框, row, 5, std::to_string(growth));
-        toolkit.ListSetCell(Control::列表框, row, 6, SizeText(growth));
-        toolkit.PumpIfInput();
-        toolkit.ListEnsureVisible(Control::列表框, row);
-        toolkit.WaitPumping(0);
+        ListResultRow(toolkit, ++rows, path, current, static_cast<int64_t>(std::trunc(increment)));
       }
     }
-    toolkit.SetText(Control::过程框, " 比对进度：" + std::to_string(step) + "/" + std::to_string(table.enumerated) +
-                                         "，发现具有增量的目录" + std::to_string(rows) + "个");
+    toolkit.SetText(Control::过程框, ProgressLine(step, table.enumerated, rows, true, ""));
   }
 }
 

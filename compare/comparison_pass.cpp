@@ -42,6 +42,8 @@ class ListedRows {
   std::unordered_map<std::string_view, int64_t> sizes_;
 };
 
+}  // namespace
+
 std::string ProgressLine(int step, int examined, int rows, bool zeroLimit, const std::string& limitLabel) {
   std::string line;
   line.reserve(64 + limitLabel.size());
@@ -55,6 +57,21 @@ std::string ProgressLine(int step, int examined, int rows, bool zeroLimit, const
   }
   return line;
 }
+
+void ListResultRow(WindowToolkit& toolkit, int id, const std::string& path, int64_t current, int64_t growth) {
+  const int row = toolkit.ListAppendRow(Control::列表框, std::to_string(id));
+  toolkit.ListSetCell(Control::列表框, row, 1, std::to_string(PathDepth(path)));
+  toolkit.ListSetCell(Control::列表框, row, 2, path);
+  toolkit.ListSetCell(Control::列表框, row, 3, std::to_string(current));
+  toolkit.ListSetCell(Control::列表框, row, 4, SizeText(current));
+  toolkit.ListSetCell(Control::列表框, row, 5, std::to_string(growth));
+  toolkit.ListSetCell(Control::列表框, row, 6, SizeText(growth));
+  toolkit.PumpIfInput();
+  toolkit.ListEnsureVisible(Control::列表框, row);
+  toolkit.WaitPumping(0);
+}
+
+namespace {
 
 std::string SummaryLine(int examined, int rows, bool zeroLimit, const std::string& limitLabel) {
   const std::string in = " 在" + std::to_string(examined) + "个目录中，";
@@ -97,19 +114,8 @@ void ComparisonPass(ProgramContext& context, int64_t minIncrement) {
     if (increment - static_cast<double>(minIncrement) >= -kTolerance) {
       const int64_t listedBelow = !listed.empty() && before != 0 ? listed.sizeBelow(path) : 0;
       if (increment - static_cast<double>(listedBelow) > kTolerance) {
-        ++rows;
-        const int row = toolkit.ListAppendRow(Control::列表框, std::to_string(rows));
-        toolkit.ListSetCell(Control::列表框, row, 1, std::to_string(PathDepth(path)));
-        toolkit.ListSetCell(Control::列表框, row, 2, path);
         listed.add(path, current);
-        toolkit.ListSetCell(Control::列表框, row, 3, std::to_string(current));
-        toolkit.ListSetCell(Control::列表框, row, 4, SizeText(current));
-        const auto growth = static_cast<int64_t>(std::trunc(increment));
-        toolkit.ListSetCell(Control::列表框, row, 5, std::to_string(growth));
-        toolkit.ListSetCell(Control::列表框, row, 6, SizeText(growth));
-        toolkit.PumpIfInput();
-        toolkit.ListEnsureVisible(Control::列表框, row);
-        toolkit.WaitPumping(0);
+        ListResultRow(toolkit, ++rows, path, current, static_cast<int64_t>(std::trunc(increment)));
       }
     }
     toolkit.SetText(Control::过程框, ProgressLine(step, examined, rows, zeroLimit, limitLabel));
