@@ -519,7 +519,6 @@ LRESULT Win32ToolkitData::Receive(HWND to, UINT message, WPARAM wParam, LPARAM l
 LRESULT Win32ToolkitData::ReceiveForHelp(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND help = helpWindow;
   switch (message) {
-    case kCallMessage: (*reinterpret_cast<std::function<void()>*>(lParam))(); return 0;
     case WM_COMMAND:
       if (lParam) OnCommand(wParam);
       return 0;
